@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Creates (once) and prepares the project's private Wine prefix: fonts for Chinese text,
+# a fixed 1920x1080 virtual desktop, 96 DPI, no Mono. Usage: wine-prefix.sh PREFIX
+# Runs under a display (see with-wine.sh); reuses a prefix that is already prepared.
+set -euo pipefail
+prefix=$1
+here=$(cd "$(dirname "$0")" && pwd)
+stamp="$prefix/.pontiro-prefix-v1"
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=" WINEARCH=win64
+if [ -f "$stamp" ]; then exit 0; fi
+echo "wine-prefix: creating $prefix"
+rm -rf "$prefix"
+mkdir -p "$(dirname "$prefix")"
+wine wineboot -i >"$(dirname "$prefix")/wineboot.log" 2>&1
+# Debian's Wine does not load its own Tahoma and Marlett from its data folder.
+cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/"
+reg="$prefix/drive_c/pontiro-prefix.reg"
+python3 "$here/prefix-registry.py" >"$reg"
+wine regedit /S 'C:\pontiro-prefix.reg' >/dev/null 2>&1
+wineserver -w   # registry written to disk before the stamp says ready
+touch "$stamp"

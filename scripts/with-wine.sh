@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Runs a command with the private Wine prefix on a private Xvfb display, then stops the
+# wineserver and the Xvfb that this run started. USE_DISPLAY=1 keeps the caller's DISPLAY.
+# Usage: with-wine.sh PREFIX [--dpi N] [--desktop WxH] COMMAND...
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+prefix=$1; shift
+dpi=96; desktop=1920x1080
+while [ $# -gt 0 ]; do
+  case $1 in
+    --dpi) dpi=$2; shift 2 ;;
+    --desktop) desktop=$2; shift 2 ;;
+    *) break ;;
+  esac
+done
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=" WINEARCH=win64
+xvfb_pid=
+fdfile=$(mktemp)
+cleanup() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" >/dev/null 2>&1 || true
+  rm -f "$fdfile"
+}
+trap cleanup EXIT
+if [ -n "${USE_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ]; then
+  : # the caller's own display
+else
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fdfile" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$fdfile" ] && break; sleep 0.05; done
+  [ -s "$fdfile" ] || { echo "with-wine: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$fdfile")"
+fi
+"$here/wine-prefix.sh" "$prefix"
+wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+  /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop" /f >/dev/null 2>&1
+# The stand-in CAD registers itself inside this prefix, from wherever this tree was built.
+if [ -n "${STANDIN_EXE:-}" ]; then wine "$STANDIN_EXE" --register >/dev/null 2>&1; fi
+"$@"
