@@ -1,0 +1,61 @@
+// The About window: the author, the organisation and the links; and the more-software
+// command of the main window that shows it.
+#pragma once
+
+#include <windows.h>
+
+#include "app/gdi_object.h"
+#include "app/twips.h"
+
+namespace about {
+
+class AboutWindow {
+public:
+    AboutWindow() = default;
+    AboutWindow(const AboutWindow&) = delete;
+    AboutWindow& operator=(const AboutWindow&) = delete;
+
+    // Creates the window anew from its design, centres it and runs it modally over `owner`
+    // (disabled meanwhile); returns once the window has been unloaded.
+    void showModal(HINSTANCE instance, HWND owner);
+
+private:
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool registerClass();
+    void onCreate();
+    void createFonts();
+    void createControls();
+    void addTooltip(HWND control, const wchar_t* text);
+    HFONT fontFor(int fontId) const;
+    LRESULT onCtlColorStatic(HDC dc, HWND control);
+    void onDrawItem(const DRAWITEMSTRUCT& item);
+    void onPaint();
+    void onCommand(int id, int notification);
+    void unload();
+
+    HINSTANCE instance_ = nullptr;
+    HWND hwnd_ = nullptr;
+    HWND owner_ = nullptr;
+    HWND tooltip_ = nullptr;
+    bool classRegistered_ = false;
+    app::TwipsPerPixel tpp_;
+    app::Font windowFont_;        // Tahoma 8.25 pt: the window's default
+    app::Font fieldNameFont_;     // Tahoma 9 pt: the red field names
+    app::Font headerFont_;        // 宋体 9 pt bold
+    app::Font organisationFont_;  // Tahoma 8.25 pt underlined
+    app::Font mailFont_;          // Verdana 6.75 pt
+    app::Font homePageFont_;      // Verdana 6.75 pt underlined
+    app::Font buttonFont_;        // 宋体 9 pt
+    app::Brush whiteBrush_;
+    app::GdiObject<HPEN> borderPen_;
+    HICON keyIcon_ = nullptr;      // shared resource: not destroyed
+    HCURSOR handCursor_ = nullptr; // shared resource: not destroyed
+};
+
+// The main window's more-software command: open the home page, then show the one About
+// window of the process modally, whether or not the page could be opened.
+void moreSoftware(HINSTANCE instance, HWND mainWindow);
+
+}  // namespace about

@@ -1,0 +1,289 @@
+#include "app/main_window.h"
+
+#include <commctrl.h>
+
+#include <array>
+#include <string>
+
+#include "about/about_window.h"
+#include "app/instructions.h"
+#include "app/main_window_ids.h"
+#include "app/window_ops.h"
+#include "resource.h"
+
+namespace app {
+namespace {
+
+constexpr wchar_t kCaption[] = L"Pontiro截面 V2.0";
+constexpr double kClientWidthTwips = 4140;
+constexpr double kClientHeightTwips = 3600;
+constexpr COLORREF kLabelBlue = 0x00FF0000;
+constexpr COLORREF kFieldHighlight = 0x00C0FFC0;
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+
+enum class Kind { Edit, MultiLineEdit, AutoSizeLabel, Label, Button, Picture };
+
+struct ControlSpec {
+    int id;
+    Kind kind;
+    TwipsRect rect;
+    const wchar_t* text;
+};
+
+// Created in this order, which is also the tab order.
+constexpr std::array kControls{
+    ControlSpec{IdText8, Kind::MultiLineEdit, {1920, 240, 2055, 3015}, L""},
+    ControlSpec{IdText3, Kind::Edit, {1080, 240, 615, 270}, L"1"},
+    ControlSpec{IdLabel3, Kind::AutoSizeLabel, {240, 285, 720, 180}, L"缩放因子"},
+    ControlSpec{IdText1, Kind::Edit, {1080, 600, 615, 270}, L"0"},
+    ControlSpec{IdLabel1, Kind::AutoSizeLabel, {240, 645, 720, 180}, L"小数位数"},
+    ControlSpec{IdCommand3, Kind::Button, {360, 1080, 1215, 375}, L"  初始化原点"},
+    ControlSpec{IdCommand1, Kind::Button, {360, 1560, 1215, 375}, L"  点取节点"},
+    ControlSpec{IdCommand4, Kind::Button, {360, 2520, 1215, 375}, L"  帮  助"},
+    ControlSpec{IdCommand5, Kind::Button, {360, 2040, 1215, 375}, L"  更多软件"},
+    ControlSpec{IdCommand2, Kind::Button, {360, 3000, 1215, 375}, L"  退  出"},
+    ControlSpec{IdLabel2, Kind::Label, {480, 4680, 3255, 1455}, L""},
+    ControlSpec{IdImage1, Kind::Picture, {360, 3600, 3495, 960}, L""},
+};
+
+// A multi-line edit asks for every key, Tab included; Tab must move the focus instead.
+LRESULT CALLBACK tabPassingEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                    UINT_PTR, DWORD_PTR) {
+    if (message == WM_GETDLGCODE) {
+        LRESULT code = DefSubclassProc(hwnd, message, wParam, lParam);
+        const auto* msg = reinterpret_cast<const MSG*>(lParam);
+        if (msg && msg->message == WM_KEYDOWN && msg->wParam == VK_TAB)
+            code &= ~(DLGC_WANTALLKEYS | DLGC_WANTTAB | DLGC_WANTMESSAGE);
+        return code;
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, tabPassingEditProc, 0);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+bool MainWindow::create(HINSTANCE instance) {
+    instance_ = instance;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &MainWindow::windowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kMainWindowClass;
+    if (!RegisterClassExW(&wc)) return false;
+
+    tpp_ = screenTwipsPerPixel();
+    RECT outer{0, 0, twipsToPixels(kClientWidthTwips, tpp_.x), twipsToPixels(kClientHeightTwips, tpp_.y)};
+    AdjustWindowRectEx(&outer, kWindowStyle, FALSE, 0);
+    hwnd_ = CreateWindowExW(0, kMainWindowClass, kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                            instance, this);
+    if (!hwnd_) return false;
+    startUp();
+    return true;
+}
+
+// Runs once, before the window is first shown.
+void MainWindow::startUp() {
+    centerWindow(hwnd_);
+    placeTopmost(hwnd_);
+    SetDlgItemTextW(hwnd_, IdLabel2, instructionsText().c_str());
+}
+
+void MainWindow::show(int showCommand) {
+    ShowWindow(hwnd_, showCommand);
+    UpdateWindow(hwnd_);
+    SetFocus(GetDlgItem(hwnd_, IdText8));
+}
+
+LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    try {
+        return self->handleMessage(message, wParam, lParam);
+    } catch (...) {
+        // Nothing may unwind through the system's dispatcher: report and end, as an
+        // unhandled failure of the tool does.
+        MessageBoxW(hwnd, L"内部错误", kCaption, MB_OK | MB_ICONSTOP);
+        ExitProcess(1);
+    }
+}
+
+LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        onCreate();
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_CTLCOLOREDIT:
+        return onCtlColorEdit(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DRAWITEM:
+        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_ACTIVATE:
+        onActivate(LOWORD(wParam) != WA_INACTIVE);
+        return 0;
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_CLOSE:
+        // The promotion windows have no close box of their own: closing the main window
+        // must end the tool, as the exit button does.
+        onExit();
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+void MainWindow::onCreate() {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0))
+        uiFont_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+    const int dpiY = static_cast<int>(1440.0 / tpp_.y + 0.5);
+    buttonFont_.reset(CreateFontW(-MulDiv(9, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                  GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
+    highlightBrush_.reset(CreateSolidBrush(kFieldHighlight));
+    sectionPicture_.load(instance_, IDR_SECTION_JPG);
+    createControls();
+}
+
+void MainWindow::createControls() {
+    for (const ControlSpec& spec : kControls) {
+        const PixelRect px = toPixels(spec.rect, tpp_);
+        const wchar_t* cls = L"STATIC";
+        DWORD style = WS_CHILD | WS_VISIBLE;
+        DWORD exStyle = 0;
+        HFONT font = uiFont_.get();
+        switch (spec.kind) {
+        case Kind::MultiLineEdit:
+            cls = L"EDIT";
+            style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+            exStyle = WS_EX_CLIENTEDGE;
+            break;
+        case Kind::Edit:
+            cls = L"EDIT";
+            style |= WS_TABSTOP | ES_AUTOHSCROLL;
+            exStyle = WS_EX_CLIENTEDGE;
+            break;
+        case Kind::AutoSizeLabel:
+        case Kind::Label:
+            style |= SS_LEFT | SS_NOPREFIX;
+            break;
+        case Kind::Button:
+            cls = L"BUTTON";
+            style |= WS_TABSTOP | BS_PUSHBUTTON;
+            font = buttonFont_.get();
+            break;
+        case Kind::Picture:
+            style |= SS_OWNERDRAW;
+            break;
+        }
+        HWND control = CreateWindowExW(exStyle, cls, spec.text, style, px.left, px.top, px.width,
+                                       px.height, hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                       instance_, nullptr);
+        if (!control) continue;
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        if (spec.kind == Kind::AutoSizeLabel) sizeLabelToText(control);
+        if (spec.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
+    }
+    // The pick-nodes command waits for an origin.
+    EnableWindow(GetDlgItem(hwnd_, IdCommand1), FALSE);
+}
+
+LRESULT MainWindow::onCtlColorEdit(HDC dc, HWND control) {
+    if (control == highlighted_ && highlightBrush_.get()) {
+        SetBkColor(dc, kFieldHighlight);
+        return reinterpret_cast<LRESULT>(highlightBrush_.get());
+    }
+    SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+}
+
+LRESULT MainWindow::onCtlColorStatic(HDC dc, HWND control) {
+    const int id = GetDlgCtrlID(control);
+    if (id == IdLabel3 || id == IdLabel1) SetTextColor(dc, kLabelBlue);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+}
+
+void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
+    if (item.CtlID == IdImage1) sectionPicture_.drawStretched(item.hDC, item.rcItem);
+}
+
+void MainWindow::onActivate(bool active) {
+    // Keep the focus where the user left it when the window is deactivated and reactivated.
+    if (!active) {
+        lastFocus_ = GetFocus();
+    } else {
+        HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) ? lastFocus_ : GetDlgItem(hwnd_, IdText8);
+        SetFocus(target);
+    }
+}
+
+void MainWindow::onCommand(int id, int notification) {
+    switch (id) {
+    case IdText1:
+    case IdText3:
+    case IdText8:
+        if (notification == EN_SETFOCUS || notification == EN_KILLFOCUS)
+            onFieldFocus(GetDlgItem(hwnd_, id), notification == EN_SETFOCUS);
+        break;
+    case IdCommand2:
+        if (notification == BN_CLICKED) onExit();
+        break;
+    case IdCommand4:
+        if (notification == BN_CLICKED) onHelp();
+        break;
+    case IdCommand5:
+        if (notification == BN_CLICKED) about::moreSoftware(instance_, hwnd_);
+        break;
+    default:
+        // The picking commands are wired by the CAD subsystem.
+        break;
+    }
+}
+
+void MainWindow::onFieldFocus(HWND field, bool gained) {
+    if (gained) {
+        // Whole text selected, so that typing replaces it.
+        SendMessageW(field, EM_SETSEL, 0, -1);
+        highlighted_ = field;
+    } else if (highlighted_ == field) {
+        highlighted_ = nullptr;  // the selection stays as it is
+    }
+    InvalidateRect(field, nullptr, TRUE);
+}
+
+void MainWindow::onHelp() {
+    const int height = twipsToPixels(help_.press(), tpp_.y);
+    RECT outer{};
+    GetWindowRect(hwnd_, &outer);
+    // Top, left and width stay: the window grows and shrinks at its bottom edge.
+    SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::onExit() {
+    // At once, with every window of the tool; nothing is asked or saved.
+    ExitProcess(0);
+}
+
+}  // namespace app

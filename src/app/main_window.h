@@ -1,0 +1,52 @@
+// The main window: inputs, output box, command buttons, and the picture and instructions
+// that lie below the short window.
+#pragma once
+
+#include <windows.h>
+
+#include "app/gdi_object.h"
+#include "app/picture.h"
+#include "app/placement.h"
+#include "app/twips.h"
+
+namespace app {
+
+class MainWindow {
+public:
+    MainWindow() = default;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    bool create(HINSTANCE instance);
+    void show(int showCommand);
+    HWND hwnd() const { return hwnd_; }
+
+private:
+    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void onCreate();
+    void createControls();
+    void startUp();
+    LRESULT onCtlColorStatic(HDC dc, HWND control);
+    LRESULT onCtlColorEdit(HDC dc, HWND control);
+    void onDrawItem(const DRAWITEMSTRUCT& item);
+    void onActivate(bool active);
+    void onCommand(int id, int notification);
+    void onFieldFocus(HWND field, bool gained);
+    void onHelp();
+    [[noreturn]] void onExit();
+
+    HINSTANCE instance_ = nullptr;
+    HWND hwnd_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    TwipsPerPixel tpp_;
+    Font uiFont_;
+    Font buttonFont_;
+    Picture sectionPicture_;
+    Brush highlightBrush_;        // the pale green of the text box holding the focus
+    HWND highlighted_ = nullptr;  // that text box, if one of the three holds the focus
+    HelpToggle help_;
+};
+
+}  // namespace app

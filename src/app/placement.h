@@ -1,0 +1,48 @@
+// Where a window goes on the screen: centring, the pixel arguments of the topmost
+// placement, and the help command's two heights. Plain code: no windows.h.
+#pragma once
+
+#include <cstdint>
+
+#include "app/twips.h"
+
+namespace app {
+
+// Outer left and top in twips. Single precision, no rounding, no clamping: a window larger
+// than the screen gets a negative offset. A third of the free height lies above the window.
+struct CentredPosition {
+    float left = 0;
+    float top = 0;
+};
+CentredPosition centredPosition(float screenWidth, float windowWidth, float screenHeight,
+                                float windowHeight);
+
+// Nearest integer, a half going to the even neighbour.
+double roundHalfEven(double value);
+
+// SetWindowPos arguments for a window whose outer geometry is given in twips. X alone is
+// rounded; Y, cx and cy are integer divisions of rounded operands, truncated toward zero.
+struct TopmostPixels {
+    int x = 0, y = 0, cx = 0, cy = 0;
+    bool operator==(const TopmostPixels&) const = default;
+};
+TopmostPixels topmostPixels(double leftTwips, double topTwips, double widthTwips,
+                            double heightTwips, const TwipsPerPixel& tpp);
+
+// The help command: each press toggles between the tall and the short outer height.
+inline constexpr double kTallHeightTwips = 6700;
+inline constexpr double kShortHeightTwips = 4080;
+
+class HelpToggle {
+public:
+    // Counts a press and returns the outer height (twips) it sets. The count wraps instead
+    // of overflowing; its parity, and so the alternation, carries on across the wrap.
+    double press();
+    std::int16_t count() const { return count_; }
+    void setCount(std::int16_t count) { count_ = count; }
+
+private:
+    std::int16_t count_ = 0;
+};
+
+}  // namespace app

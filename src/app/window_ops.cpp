@@ -1,0 +1,63 @@
+#include "app/window_ops.h"
+
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/placement.h"
+
+namespace app {
+
+TwipsPerPixel screenTwipsPerPixel() {
+    HDC screen = GetDC(nullptr);
+    const TwipsPerPixel tpp =
+        twipsPerPixelForDpi(GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY));
+    ReleaseDC(nullptr, screen);
+    return tpp;
+}
+
+void centerWindow(HWND window) {
+    const TwipsPerPixel tpp = screenTwipsPerPixel();
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    const auto screenWidth = static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * tpp.x);
+    const auto screenHeight = static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp.y);
+    const auto width = static_cast<float>((outer.right - outer.left) * tpp.x);
+    const auto height = static_cast<float>((outer.bottom - outer.top) * tpp.y);
+    const CentredPosition p = centredPosition(screenWidth, width, screenHeight, height);
+    SetWindowPos(window, nullptr, twipsToPixels(p.left, tpp.x), twipsToPixels(p.top, tpp.y), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void placeTopmost(HWND window) {
+    const TwipsPerPixel tpp = screenTwipsPerPixel();
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    const TopmostPixels p = topmostPixels(outer.left * tpp.x, outer.top * tpp.y,
+                                          (outer.right - outer.left) * tpp.x,
+                                          (outer.bottom - outer.top) * tpp.y, tpp);
+    SetWindowPos(window, HWND_TOPMOST, p.x, p.y, p.cx, p.cy, 0);
+}
+
+void shellOpen(HWND owner, const wchar_t* address) {
+    // No parameters, no directory and a normal show: a browser or mail program must get the
+    // address alone and come up visible.
+    ShellExecuteW(owner, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void sizeLabelToText(HWND label) {
+    const int length = GetWindowTextLengthW(label);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    GetWindowTextW(label, text.data(), length + 1);
+    text.resize(static_cast<size_t>(length));
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    RECT extent{0, 0, 0, 0};
+    DrawTextW(dc, text.c_str(), length, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    SetWindowPos(label, nullptr, 0, 0, extent.right, extent.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace app

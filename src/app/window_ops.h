@@ -1,0 +1,27 @@
+// Operations every window of the tool shares: centring, topmost placement, opening an
+// address with the user's program, and labels that fit their text.
+#pragma once
+
+#include <windows.h>
+
+#include "app/twips.h"
+
+namespace app {
+
+// The primary display's twips-per-pixel factors, from its real logical DPI.
+TwipsPerPixel screenTwipsPerPixel();
+
+// Centred left to right, a third of the way down the free height; size unchanged.
+void centerWindow(HWND window);
+
+// Into the topmost band at the window's present position and size. The result is not
+// examined: a failure leaves the window where it was.
+void placeTopmost(HWND window);
+
+// Opens a web or mail address with the user's default program; failures are silent.
+void shellOpen(HWND owner, const wchar_t* address);
+
+// Resizes a label to its text on one line in its present font, keeping its top-left corner.
+void sizeLabelToText(HWND label);
+
+}  // namespace app

@@ -1,0 +1,24 @@
+// End-to-end test driver: runs one scenario against the real tool and prints a line per
+// check and a closing "N passed, M failed". Usage: driver SCENARIO ARGS...
+#include <windows.h>
+
+#include <string>
+
+#include "harness.h"
+
+namespace driver {
+int mainWindowLayout(const std::wstring& tool, int dpi, const std::wstring& outDir);
+int mainWindowCommands(const std::wstring& tool, int dpi, const std::wstring& outDir);
+int aboutWindow(const std::wstring& tool, int dpi, const std::wstring& outDir, const std::wstring& recorder);
+}
+
+int wmain(int argc, wchar_t** argv) {
+    SetProcessDPIAware();
+    const std::wstring scenario = argc > 1 ? argv[1] : L"";
+    if (scenario == L"layout" && argc == 5) return driver::mainWindowLayout(argv[2], _wtoi(argv[3]), argv[4]);
+    if (scenario == L"commands" && argc == 5) return driver::mainWindowCommands(argv[2], _wtoi(argv[3]), argv[4]);
+    if (scenario == L"about" && argc == 6)
+        return driver::aboutWindow(argv[2], _wtoi(argv[3]), argv[4], argv[5]);
+    driver::print(L"usage: driver layout|commands TOOL.exe DPI OUTDIR, or driver about TOOL.exe DPI OUTDIR RECORDER.exe");
+    return 2;
+}
