@@ -1,0 +1,164 @@
+#include "rules/script.h"
+
+#include <cctype>
+#include <charconv>
+#include <cstdlib>
+#include <optional>
+
+namespace standin {
+namespace {
+
+std::string_view trim(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::vector<std::string_view> lines(std::string_view text) {
+    std::vector<std::string_view> out;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        out.push_back(trim(text.substr(start, end - start)));
+        start = end + 1;
+    }
+    return out;
+}
+
+std::vector<std::string_view> words(std::string_view line) {
+    std::vector<std::string_view> out;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        const size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        if (i > start) out.push_back(line.substr(start, i - start));
+    }
+    return out;
+}
+
+std::optional<double> toDouble(std::string_view s) {
+    std::string copy(s);
+    if (copy.empty()) return std::nullopt;
+    char* end = nullptr;
+    const double v = std::strtod(copy.c_str(), &end);
+    if (end != copy.c_str() + copy.size()) return std::nullopt;
+    return v;
+}
+
+std::optional<int> toInt(std::string_view s) {
+    int v = 0;
+    const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (s.empty() || ec != std::errc() || ptr != s.data() + s.size()) return std::nullopt;
+    return v;
+}
+
+}  // namespace
+
+AnswerScript parseAnswerScript(std::string_view text) {
+    AnswerScript script;
+    int lineNumber = 0;
+    for (std::string_view line : lines(text)) {
+        ++lineNumber;
+        if (line.empty() || line.front() == '#') continue;
+        std::vector<std::string_view> w = words(line);
+        const auto fail = [&](const std::string& why) {
+            script.errors.push_back("line " + std::to_string(lineNumber) + ": " + why);
+        };
+        Answer answer;
+        if (w.size() > 1 && lower(w.back()).rfind("delay=", 0) == 0) {
+            const auto delay = toInt(w.back().substr(6));
+            if (!delay || *delay < 0) {
+                fail("bad delay");
+                continue;
+            }
+            answer.delayMs = *delay;
+            w.pop_back();
+        }
+        const std::string verb = lower(w[0]);
+        if (verb == "point") {
+            if (w.size() != 3 && w.size() != 4) {
+                fail("point needs X Y [Z]");
+                continue;
+            }
+            const auto x = toDouble(w[1]);
+            const auto y = toDouble(w[2]);
+            const auto z = w.size() == 4 ? toDouble(w[3]) : std::optional<double>(0.0);
+            if (!x || !y || !z) {
+                fail("point needs numbers");
+                continue;
+            }
+            answer.kind = AnswerKind::Point;
+            answer.x = *x;
+            answer.y = *y;
+            answer.z = *z;
+        } else if (w.size() != 1) {
+            fail("unexpected words after " + verb);
+            continue;
+        } else if (verb == "enter" || verb == "rightclick") {
+            answer.kind = AnswerKind::Enter;
+        } else if (verb == "esc") {
+            answer.kind = AnswerKind::Escape;
+        } else if (verb == "user") {
+            answer.kind = AnswerKind::User;
+        } else {
+            fail("unknown answer \"" + std::string(w[0]) + "\"");
+            continue;
+        }
+        script.answers.push_back(answer);
+    }
+    return script;
+}
+
+Config parseConfig(std::string_view text) {
+    Config config;
+    int lineNumber = 0;
+    for (std::string_view line : lines(text)) {
+        ++lineNumber;
+        if (line.empty() || line.front() == '#' || line.front() == ';' || line.front() == '[') continue;
+        const auto fail = [&](const std::string& why) {
+            config.errors.push_back("line " + std::to_string(lineNumber) + ": " + why);
+        };
+        const size_t eq = line.find('=');
+        if (eq == std::string_view::npos) {
+            fail("key = value expected");
+            continue;
+        }
+        const std::string key = lower(trim(line.substr(0, eq)));
+        const std::string_view value = trim(line.substr(eq + 1));
+        if (key == "script") {
+            config.script = value;
+        } else if (key == "journal") {
+            config.journal = value;
+        } else if (key == "drawing") {
+            config.drawing = value;
+        } else {
+            const auto number = toInt(value);
+            if (!number) {
+                fail("whole number expected for " + key);
+                continue;
+            }
+            if (key == "no_drawing") config.noDrawing = *number != 0;
+            else if (key == "visible") config.visible = *number != 0 ? 1 : 0;
+            else if (key == "second_drawing_after_call") config.secondDrawingAfterCall = *number;
+            else if (key == "busy_after_call") config.busyAfterCall = *number;
+            else if (key == "busy_ms") config.busyMs = *number;
+            else if (key == "die_at_call") config.dieAtCall = *number;
+            else if (key == "erase_group_after_call") config.eraseGroupAfterCall = *number;
+            else fail("unknown key " + key);
+        }
+    }
+    // Busy without a starting call means busy from the start.
+    if (config.busyMs > 0 && config.busyAfterCall < 0) config.busyAfterCall = 0;
+    return config;
+}
+
+}  // namespace standin

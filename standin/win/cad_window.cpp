@@ -1,0 +1,451 @@
+#include "win/cad_window.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "rules/text.h"
+#include "win/com_util.h"
+#include "win/session.h"
+
+namespace standin {
+namespace {
+
+constexpr wchar_t kClassName[] = L"PontiroStandinCad";
+constexpr UINT_PTR kAnswerTimer = 1;
+constexpr COLORREF kCanvasColor = RGB(33, 40, 48);
+constexpr COLORREF kStripColor = RGB(16, 20, 24);
+constexpr COLORREF kLineColor = RGB(225, 225, 225);
+constexpr COLORREF kTextColor = RGB(210, 210, 210);
+constexpr COLORREF kCrossHairColor = RGB(170, 170, 170);
+constexpr COLORREF kSnapColor = RGB(255, 220, 0);
+
+// Colour index -> screen colour: the seven standard colours; ByBlock/ByLayer draw white.
+COLORREF indexColor(int index) {
+    switch (index) {
+    case 1: return RGB(255, 0, 0);
+    case 2: return RGB(255, 255, 0);
+    case 3: return RGB(0, 255, 0);
+    case 4: return RGB(0, 255, 255);
+    case 5: return RGB(0, 0, 255);
+    case 6: return RGB(255, 0, 255);
+    case 8: return RGB(128, 128, 128);
+    case 9: return RGB(192, 192, 192);
+    default: return RGB(255, 255, 255);
+    }
+}
+
+class MemoryDc {
+public:
+    explicit MemoryDc(HDC reference) : dc_(CreateCompatibleDC(reference)) {}
+    ~MemoryDc() {
+        if (dc_) DeleteDC(dc_);
+    }
+    MemoryDc(const MemoryDc&) = delete;
+    MemoryDc& operator=(const MemoryDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+class PaintScope {
+public:
+    explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd, &ps_); }
+    ~PaintScope() { EndPaint(hwnd_, &ps_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    HDC dc() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
+
+void line(HDC dc, double x1, double y1, double x2, double y2) {
+    MoveToEx(dc, static_cast<int>(std::lround(x1)), static_cast<int>(std::lround(y1)), nullptr);
+    LineTo(dc, static_cast<int>(std::lround(x2)), static_cast<int>(std::lround(y2)));
+}
+
+std::wstring formatNumber(double v) {
+    wchar_t buffer[64];
+    std::swprintf(buffer, 64, L"%.4f", v);
+    return buffer;
+}
+
+}  // namespace
+
+bool CadWindow::create(HINSTANCE instance, bool show) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    wc.lpfnWndProc = &CadWindow::windowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wc.lpszClassName = kClassName;
+    if (!RegisterClassExW(&wc)) return false;
+
+    HDC screen = GetDC(nullptr);
+    dpi_ = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(nullptr, screen);
+    if (dpi_ <= 0) dpi_ = 96;
+
+    hwnd_ = CreateWindowExW(0, kClassName, L"Stand-in CAD", WS_OVERLAPPEDWINDOW, scaled(40), scaled(40),
+                            scaled(1000), scaled(700), nullptr, nullptr, instance, this);
+    if (!hwnd_) return false;
+    documentChanged();
+    if (show) setVisible(true);
+    return true;
+}
+
+void CadWindow::setVisible(bool visible) {
+    if (!hwnd_) return;
+    ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+    if (visible) UpdateWindow(hwnd_);
+    journalView();
+}
+
+bool CadWindow::visible() const {
+    return hwnd_ && IsWindowVisible(hwnd_);
+}
+
+std::wstring CadWindow::caption() const {
+    if (!hwnd_) return {};
+    wchar_t buffer[512] = {};
+    GetWindowTextW(hwnd_, buffer, 512);
+    return buffer;
+}
+
+void CadWindow::documentChanged() {
+    if (!hwnd_) return;
+    const Document* document = session().activeDocument();
+    const std::wstring title = document ? L"Stand-in CAD - [" + document->name() + L"]" : L"Stand-in CAD";
+    SetWindowTextW(hwnd_, title.c_str());
+    onSize();
+}
+
+void CadWindow::redraw() {
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+PromptOutcome CadWindow::runPrompt(const std::wstring& prompt, const std::optional<std::vector<double>>& base,
+                                   const std::optional<Answer>& scripted) {
+    prompt_ = Prompt{};
+    prompt_.active = true;
+    prompt_.text = prompt;
+    prompt_.base = base;
+    prompt_.scripted = scripted;
+    // The CAD comes forward so the user can pick at once.
+    if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+    SetForegroundWindow(hwnd_);
+    redraw();
+    if (scripted && scripted->kind != AnswerKind::User) {
+        SetTimer(hwnd_, kAnswerTimer, static_cast<UINT>(std::max(1, scripted->delayMs)), nullptr);
+    }
+    while (!prompt_.done) {
+        MSG msg;
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            // The application is ending: leave the quit message for the main loop.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            prompt_.outcome.end = PromptEnd::Closed;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    if (hwnd_) KillTimer(hwnd_, kAnswerTimer);
+    const PromptOutcome outcome = prompt_.outcome;
+    std::wstring answer;
+    switch (outcome.end) {
+    case PromptEnd::Point: answer = formatNumber(outcome.x) + L"," + formatNumber(outcome.y); break;
+    case PromptEnd::Enter: answer = L"*Enter*"; break;
+    case PromptEnd::Escape: answer = L"*Cancel*"; break;
+    case PromptEnd::Closed: answer = L"*Closed*"; break;
+    }
+    addHistory(prompt + answer);
+    prompt_ = Prompt{};
+    redraw();
+    return outcome;
+}
+
+void CadWindow::endPrompt(PromptEnd end, double x, double y, double z) {
+    if (!prompt_.active || prompt_.done) return;
+    prompt_.done = true;
+    prompt_.outcome = {end, x, y, z};
+}
+
+void CadWindow::addHistory(const std::wstring& line) {
+    history_.push_back(line);
+    if (history_.size() > 50) history_.erase(history_.begin());
+}
+
+RECT CadWindow::canvasRect() const {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    client.bottom = std::max(client.top, client.bottom - scaled(48));
+    return client;
+}
+
+void CadWindow::journalView() {
+    if (!hwnd_) return;
+    const RECT canvas = canvasRect();
+    POINT topLeft{canvas.left, canvas.top};
+    POINT bottomRight{canvas.right, canvas.bottom};
+    ClientToScreen(hwnd_, &topLeft);
+    ClientToScreen(hwnd_, &bottomRight);
+    const Vec2 origin = view_.toPixel({0, 0});
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer,
+                  "\"visible\":%s,\"canvas\":[%ld,%ld,%ld,%ld],\"origin_px\":[%.3f,%.3f],\"px_per_unit\":%.9g",
+                  visible() ? "true" : "false", topLeft.x, topLeft.y, bottomRight.x, bottomRight.y,
+                  origin.x + topLeft.x - canvas.left, origin.y + topLeft.y - canvas.top, view_.pixelsPerUnit());
+    session().event("view", buffer);
+}
+
+LRESULT CALLBACK CadWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* self = static_cast<CadWindow*>(create->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<CadWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    return self->handleMessage(message, wParam, lParam);
+}
+
+LRESULT CadWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT: onPaint(); return 0;
+    case WM_ERASEBKGND: return 1;  // painted whole in WM_PAINT
+    case WM_SIZE: onSize(); return 0;
+    case WM_MOUSEMOVE: onMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); return 0;
+    case WM_LBUTTONDOWN: onLeftButtonDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); return 0;
+    case WM_RBUTTONUP: onRightButtonUp(); return 0;
+    case WM_KEYDOWN: onKeyDown(wParam); return 0;
+    case WM_TIMER: onTimer(static_cast<UINT_PTR>(wParam)); return 0;
+    case WM_SETCURSOR:
+        if (LOWORD(lParam) == HTCLIENT && onSetCursor()) return TRUE;
+        break;
+    case WM_CLOSE: onClose(); return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void CadWindow::onSize() {
+    const Document* document = session().activeDocument();
+    const RECT canvas = canvasRect();
+    const PixelRect rect{double(canvas.left), double(canvas.top), double(canvas.right), double(canvas.bottom)};
+    view_ = ViewTransform::fit(document ? document->geometry().bounds() : Bounds{}, rect, scaled(40));
+    journalView();
+    redraw();
+}
+
+void CadWindow::onMouseMove(int x, int y) {
+    cursor_ = {x, y};
+    const RECT canvas = canvasRect();
+    cursorInCanvas_ = PtInRect(&canvas, cursor_) != FALSE;
+    snapped_.reset();
+    if (const Document* document = session().activeDocument(); document && cursorInCanvas_) {
+        snapped_ = snapToVertex(document->geometry().vertices, view_, {double(x), double(y)}, scaled(8));
+    }
+    redraw();
+}
+
+void CadWindow::onLeftButtonDown(int x, int y) {
+    onMouseMove(x, y);
+    if (!prompt_.active || !cursorInCanvas_) return;
+    const Vec2 point = snapped_ ? *snapped_ : view_.toDrawing({double(x), double(y)});
+    session().event("answer", "\"source\":\"user\",\"end\":\"point\"");
+    endPrompt(PromptEnd::Point, point.x, point.y, 0);
+}
+
+void CadWindow::onRightButtonUp() {
+    if (!prompt_.active) return;
+    session().event("answer", "\"source\":\"user\",\"end\":\"rightclick\"");
+    endPrompt(PromptEnd::Enter);
+}
+
+void CadWindow::onKeyDown(WPARAM key) {
+    if (!prompt_.active) return;
+    if (key == VK_RETURN || key == VK_SPACE) {
+        session().event("answer", "\"source\":\"user\",\"end\":\"enter\"");
+        endPrompt(PromptEnd::Enter);
+    } else if (key == VK_ESCAPE) {
+        session().event("answer", "\"source\":\"user\",\"end\":\"esc\"");
+        endPrompt(PromptEnd::Escape);
+    }
+}
+
+void CadWindow::onTimer(UINT_PTR id) {
+    if (id != kAnswerTimer) return;
+    KillTimer(hwnd_, kAnswerTimer);
+    if (!prompt_.active || !prompt_.scripted) return;
+    const Answer& answer = *prompt_.scripted;
+    switch (answer.kind) {
+    case AnswerKind::Point: {
+        // Show the cross-hair where the scripted pick lands.
+        const Vec2 p = view_.toPixel({answer.x, answer.y});
+        onMouseMove(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
+        session().event("answer", "\"source\":\"script\",\"end\":\"point\"");
+        endPrompt(PromptEnd::Point, answer.x, answer.y, answer.z);
+        break;
+    }
+    case AnswerKind::Enter:
+        session().event("answer", "\"source\":\"script\",\"end\":\"enter\"");
+        endPrompt(PromptEnd::Enter);
+        break;
+    case AnswerKind::Escape:
+        session().event("answer", "\"source\":\"script\",\"end\":\"esc\"");
+        endPrompt(PromptEnd::Escape);
+        break;
+    case AnswerKind::User:
+        break;
+    }
+}
+
+void CadWindow::onClose() {
+    endPrompt(PromptEnd::Closed);
+    DestroyWindow(hwnd_);
+}
+
+bool CadWindow::onSetCursor() {
+    POINT p;
+    GetCursorPos(&p);
+    ScreenToClient(hwnd_, &p);
+    const RECT canvas = canvasRect();
+    if (!PtInRect(&canvas, p)) return false;
+    SetCursor(nullptr);  // the cross-hair is drawn instead
+    return true;
+}
+
+void CadWindow::onPaint() {
+    PaintScope paint(hwnd_);
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int width = std::max<LONG>(1, client.right);
+    const int height = std::max<LONG>(1, client.bottom);
+    MemoryDc memory(paint.dc());
+    GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(paint.dc(), width, height));
+    Selection bitmapSelection(memory.get(), bitmap.get());
+    HDC dc = memory.get();
+
+    const RECT canvas = canvasRect();
+    GdiObject<HBRUSH> canvasBrush(CreateSolidBrush(kCanvasColor));
+    GdiObject<HBRUSH> stripBrush(CreateSolidBrush(kStripColor));
+    FillRect(dc, &canvas, canvasBrush.get());
+    RECT strip{client.left, canvas.bottom, client.right, client.bottom};
+    FillRect(dc, &strip, stripBrush.get());
+
+    const Document* document = session().activeDocument();
+    const int lineWidth = std::max(1, scaled(1));
+    if (document) {
+        GdiObject<HPEN> pen(CreatePen(PS_SOLID, lineWidth, kLineColor));
+        Selection penSelection(dc, pen.get());
+        for (const Segment& s : document->geometry().segments) {
+            const Vec2 a = view_.toPixel(s.a);
+            const Vec2 b = view_.toPixel(s.b);
+            line(dc, a.x, a.y, b.x, b.y);
+        }
+        // Point entities in their colour, in the style pdmode selects.
+        const PointStyle style = pointStyle(document->pdmode()).value_or(PointStyle{});
+        const double half = scaled(7);
+        Selection brushSelection(dc, GetStockObject(NULL_BRUSH));
+        for (const auto& entity : document->entities()) {
+            if (entity->erased()) continue;
+            const Vec2 p = view_.toPixel(entity->position());
+            const COLORREF color = indexColor(entity->color());
+            GdiObject<HPEN> pointPen(CreatePen(PS_SOLID, std::max(1, scaled(2)), color));
+            Selection pointPenSelection(dc, pointPen.get());
+            switch (style.figure) {
+            case PointFigure::Dot: {
+                GdiObject<HBRUSH> dotBrush(CreateSolidBrush(color));
+                const int r = std::max(1, scaled(1));
+                RECT dot{static_cast<LONG>(p.x) - r, static_cast<LONG>(p.y) - r, static_cast<LONG>(p.x) + r + 1,
+                         static_cast<LONG>(p.y) + r + 1};
+                FillRect(dc, &dot, dotBrush.get());
+                break;
+            }
+            case PointFigure::None: break;
+            case PointFigure::Plus:
+                line(dc, p.x - half, p.y, p.x + half, p.y);
+                line(dc, p.x, p.y - half, p.x, p.y + half);
+                break;
+            case PointFigure::Cross:
+                line(dc, p.x - half, p.y - half, p.x + half, p.y + half);
+                line(dc, p.x - half, p.y + half, p.x + half, p.y - half);
+                break;
+            case PointFigure::Tick: line(dc, p.x, p.y, p.x, p.y - half); break;
+            }
+            const int h = static_cast<int>(half);
+            const int cx = static_cast<int>(std::lround(p.x));
+            const int cy = static_cast<int>(std::lround(p.y));
+            if (style.circle) Ellipse(dc, cx - h, cy - h, cx + h + 1, cy + h + 1);
+            if (style.square) Rectangle(dc, cx - h, cy - h, cx + h + 1, cy + h + 1);
+        }
+    }
+
+    // Rubber band from the base point, cross-hair, pick box and snap marker.
+    if (cursorInCanvas_) {
+        const Vec2 at = snapped_ ? view_.toPixel(*snapped_) : Vec2{double(cursor_.x), double(cursor_.y)};
+        if (prompt_.active && prompt_.base && prompt_.base->size() == 3) {
+            GdiObject<HPEN> bandPen(CreatePen(PS_DOT, 1, kCrossHairColor));
+            Selection bandSelection(dc, bandPen.get());
+            const Vec2 b = view_.toPixel({(*prompt_.base)[0], (*prompt_.base)[1]});
+            line(dc, b.x, b.y, at.x, at.y);
+        }
+        GdiObject<HPEN> crossPen(CreatePen(PS_SOLID, lineWidth, kCrossHairColor));
+        Selection crossSelection(dc, crossPen.get());
+        line(dc, canvas.left, cursor_.y, canvas.right, cursor_.y);
+        line(dc, cursor_.x, canvas.top, cursor_.x, canvas.bottom);
+        Selection hollow(dc, GetStockObject(NULL_BRUSH));
+        const int box = scaled(4);
+        Rectangle(dc, cursor_.x - box, cursor_.y - box, cursor_.x + box + 1, cursor_.y + box + 1);
+        if (snapped_) {
+            GdiObject<HPEN> snapPen(CreatePen(PS_SOLID, std::max(1, scaled(2)), kSnapColor));
+            Selection snapSelection(dc, snapPen.get());
+            const int m = scaled(6);
+            Rectangle(dc, int(at.x) - m, int(at.y) - m, int(at.x) + m + 1, int(at.y) + m + 1);
+        }
+    }
+
+    // Command line: the last answered prompt above, the current prompt below, and the
+    // cursor's drawing coordinates on the right.
+    GdiObject<HFONT> font(CreateFontW(-MulDiv(9, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                      OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                                      L"Tahoma"));
+    Selection fontSelection(dc, font.get());
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kTextColor);
+    const int rowHeight = scaled(20);
+    RECT row1{client.left + scaled(6), canvas.bottom + scaled(3), client.right - scaled(470),
+              canvas.bottom + scaled(3) + rowHeight};
+    RECT row2{row1.left, row1.bottom, row1.right, row1.bottom + rowHeight};
+    const std::wstring previous = history_.empty() ? std::wstring() : history_.back();
+    const std::wstring current = prompt_.active ? prompt_.text : L"Command: ";
+    DrawTextW(dc, previous.c_str(), -1, &row1, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    DrawTextW(dc, current.c_str(), -1, &row2, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    if (cursorInCanvas_) {
+        const Vec2 at = snapped_ ? *snapped_ : view_.toDrawing({double(cursor_.x), double(cursor_.y)});
+        const std::wstring coords = formatNumber(at.x) + L", " + formatNumber(at.y) + L", 0.0000" +
+                                    (snapped_ ? L"  [Endpoint]" : L"");
+        RECT right{client.right - scaled(460), row2.top, client.right - scaled(6), row2.bottom};
+        DrawTextW(dc, coords.c_str(), -1, &right, DT_RIGHT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    }
+
+    BitBlt(paint.dc(), 0, 0, width, height, dc, 0, 0, SRCCOPY);
+}
+
+}  // namespace standin

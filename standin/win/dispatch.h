@@ -1,0 +1,100 @@
+// The hand-written IDispatch shared by every automation object of the stand-in: names map
+// to DISPIDs case-insensitively, Invoke counts and journals the call, applies the faults
+// asked for, and turns a member's failure into DISP_E_EXCEPTION with EXCEPINFO.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace standin {
+
+struct MemberName {
+    const wchar_t* name;
+    DISPID id;
+};
+
+// One Invoke as a member sees it.
+class Call {
+public:
+    Call(WORD flags, DISPPARAMS* params, VARIANT* result) : flags_(flags), params_(params), result_(result) {}
+
+    bool isGet() const { return (flags_ & (DISPATCH_PROPERTYGET | DISPATCH_METHOD)) != 0; }
+    bool isPut() const { return (flags_ & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0; }
+    // Positional arguments in the order the caller wrote them; a VT_BYREF|VT_VARIANT
+    // (how script languages pass variables) is followed to the VARIANT it points at.
+    UINT count() const;
+    const VARIANT& arg(UINT i) const;
+    bool omitted(UINT i) const;  // left out: absent, or VT_ERROR DISP_E_PARAMNOTFOUND
+    // The value of a property put.
+    const VARIANT* putValue() const;
+    VARIANT* result() const { return result_; }
+
+    // Ends the member with an error the client reads from EXCEPINFO.
+    [[nodiscard]] HRESULT fail(HRESULT scode, const std::wstring& description);
+    HRESULT scode() const { return scode_; }
+    const std::wstring& description() const { return description_; }
+
+private:
+    WORD flags_;
+    DISPPARAMS* params_;
+    VARIANT* result_;
+    HRESULT scode_ = S_OK;
+    std::wstring description_;
+};
+
+// Private interface id: an object passed back to the stand-in answers it only when it is
+// one of its own (a proxy to someone else's object does not).
+extern const IID IID_StandinObject;
+
+class DispatchObject : public IDispatch {
+public:
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IDispatch (no type information: clients bind late by name)
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* excepInfo, UINT* argErr) override;
+
+    const wchar_t* typeName() const { return typeName_; }
+    // For the journal: {"object":"Group","name":...} and the like.
+    virtual std::string describe() const;
+
+protected:
+    DispatchObject(const wchar_t* typeName, std::span<const MemberName> members)
+        : typeName_(typeName), members_(members) {}
+    virtual ~DispatchObject() = default;
+    // Runs member `id`: S_OK with the result stored, DISP_E_EXCEPTION through call.fail(),
+    // or another HRESULT returned to the client as it is.
+    [[nodiscard]] virtual HRESULT invokeMember(DISPID id, Call& call) = 0;
+
+private:
+    const wchar_t* memberName(DISPID id) const;
+
+    LONG refs_ = 1;
+    const wchar_t* typeName_;
+    std::span<const MemberName> members_;
+};
+
+// The object behind an IDispatch when it is one of the stand-in's own, else nullptr.
+DispatchObject* ownObject(IDispatch* dispatch);
+std::string describeObject(IDispatch* dispatch);
+
+// Reads a 3-element point: VT_ARRAY of R8 (or of VARIANTs holding numbers), by value or by
+// reference. Empty for any other shape.
+std::optional<std::vector<double>> readPoint(const VARIANT& v);
+// A new VT_ARRAY|VT_R8 of the values.
+[[nodiscard]] HRESULT makeDoubleArray(const std::vector<double>& values, VARIANT* out);
+// Text from VT_BSTR or VT_BSTR|VT_BYREF.
+std::optional<std::wstring> readText(const VARIANT& v);
+
+}  // namespace standin

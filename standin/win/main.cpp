@@ -1,0 +1,102 @@
+// The stand-in CAD: an out-of-process automation server that answers to the ProgID
+// "AutoCAD.Application" inside the project's Wine prefix, for the tool's end-to-end tests
+// and its demo. See standin/README.md.
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+
+#include "win/cad_window.h"
+#include "win/registration.h"
+#include "win/session.h"
+
+namespace standin {
+namespace {
+
+// Hands out the one application object, as a CAD that runs once per user does.
+class ClassFactory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
+            *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        Application* application = session().application();
+        if (!application) return E_UNEXPECTED;
+        return application->QueryInterface(riid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+
+private:
+    ~ClassFactory() = default;
+    LONG refs_ = 1;
+};
+
+int run(HINSTANCE instance) {
+    const Options options = parseCommandLine(GetCommandLineW());
+    if (options.doRegister) return registerServer();
+    if (options.doUnregister) return unregisterServer();
+
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    Session& s = session();
+    s.start(options);
+    CadWindow window;
+    s.setWindow(&window);
+    // Started by COM, the CAD stays hidden until a client sets Visible; started by a
+    // person it shows at once.
+    const bool show = s.config().visible == 1 || (s.config().visible == -1 && !options.embedding);
+    if (!window.create(instance, show)) {
+        s.event("error", "\"what\":\"window\"");
+        s.setWindow(nullptr);
+        CoUninitialize();
+        return 1;
+    }
+
+    ComPtr<ClassFactory> factory;
+    factory.Attach(new ClassFactory());
+    DWORD classCookie = 0;
+    const HRESULT classHr = CoRegisterClassObject(kStandinClsid, factory.Get(), CLSCTX_LOCAL_SERVER,
+                                                  REGCLS_MULTIPLEUSE, &classCookie);
+    DWORD activeCookie = 0;
+    const HRESULT activeHr =
+        RegisterActiveObject(s.application(), kStandinClsid, ACTIVEOBJECT_STRONG, &activeCookie);
+    char fields[96];
+    wsprintfA(fields, "\"class_object\":\"0x%08lx\",\"active_object\":\"0x%08lx\"", classHr, activeHr);
+    s.event("ready", fields);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+
+    if (SUCCEEDED(activeHr)) (void)RevokeActiveObject(activeCookie, nullptr);
+    if (SUCCEEDED(classHr)) (void)CoRevokeClassObject(classCookie);
+    s.stop();
+    s.setWindow(nullptr);
+    CoUninitialize();
+    return 0;
+}
+
+}  // namespace
+}  // namespace standin
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Physical pixels everywhere, so tests can click drawing vertices exactly.
+    SetProcessDPIAware();
+    return standin::run(instance);
+}

@@ -1,0 +1,151 @@
+// The automation objects of the stand-in CAD, one small class each: application, document,
+// utility, model space, point entity, groups and group. They live on the heap, counted by
+// their references: a client in another process may hold any of them.
+#pragma once
+
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+#include "rules/geometry.h"
+#include "win/dispatch.h"
+
+namespace standin {
+
+using Microsoft::WRL::ComPtr;
+
+// Error numbers of the stand-in's own failures (all reach the client through EXCEPINFO).
+// The two end-of-input numbers of GetPoint are the CAD's own.
+constexpr HRESULT kErrUserInput = static_cast<HRESULT>(0x80210020);  // Enter or right-click
+constexpr HRESULT kErrPromptCancelled = E_FAIL;                       // Esc (0x80004005)
+constexpr HRESULT kErrNoDocument = static_cast<HRESULT>(0x80210101);
+constexpr HRESULT kErrDuplicateName = static_cast<HRESULT>(0x80210102);
+constexpr HRESULT kErrInvalidName = static_cast<HRESULT>(0x80210103);
+constexpr HRESULT kErrErased = static_cast<HRESULT>(0x80210104);
+constexpr HRESULT kErrOtherDrawing = static_cast<HRESULT>(0x80210105);
+constexpr HRESULT kErrUnknownVariable = static_cast<HRESULT>(0x80210106);
+constexpr HRESULT kErrInvalidValue = static_cast<HRESULT>(0x80210107);
+constexpr HRESULT kErrInvalidArgument = E_INVALIDARG;
+
+class Document;
+
+class Application final : public DispatchObject {
+public:
+    Application();
+
+protected:
+    HRESULT invokeMember(DISPID id, Call& call) override;
+};
+
+class PointEntity final : public DispatchObject {
+public:
+    PointEntity(Document* owner, int handle, double x, double y, double z);
+    std::string describe() const override;
+
+    Document* owner() const { return owner_; }
+    int handle() const { return handle_; }
+    Vec2 position() const { return {x_, y_}; }
+    int color() const { return color_; }
+    bool erased() const { return erased_; }
+
+protected:
+    HRESULT invokeMember(DISPID id, Call& call) override;
+
+private:
+    Document* owner_;
+    int handle_;
+    double x_, y_, z_;
+    int color_ = 256;  // ByLayer, drawn white
+    bool erased_ = false;
+};
+
+class Group final : public DispatchObject {
+public:
+    Group(Document* owner, std::wstring name);
+    std::string describe() const override;
+
+    const std::wstring& name() const { return name_; }
+    bool erased() const { return erased_; }
+    void erase() { erased_ = true; }
+    const std::vector<ComPtr<PointEntity>>& items() const { return items_; }
+
+protected:
+    HRESULT invokeMember(DISPID id, Call& call) override;
+
+private:
+    Document* owner_;
+    std::wstring name_;
+    bool erased_ = false;
+    std::vector<ComPtr<PointEntity>> items_;
+};
+
+class Utility final : public DispatchObject {
+public:
+    explicit Utility(Document* owner);
+
+protected:
+    HRESULT invokeMember(DISPID id, Call& call) override;
+
+private:
+    Document* owner_;
+};
+
+class ModelSpace final : public DispatchObject {
+public:
+    explicit ModelSpace(Document* owner);
+
+protected:
+    HRESULT invokeMember(DISPID id, Call& call) override;
+
+private:
+    Document* owner_;
+};
+
+class Groups final : public DispatchObject {
+public:
+    explicit Groups(Document* owner);
+
+protected:
+    HRESULT invokeMember(DISPID id, Call& call) override;
+
+private:
+    Document* owner_;
+};
+
+// A drawing: its geometry, its point entities, its groups and its point display mode.
+// Documents stay alive until the process ends (the session holds them), so the objects
+// reached through one may keep a plain pointer back to it.
+class Document final : public DispatchObject {
+public:
+    Document(std::wstring name, std::wstring fullName, Geometry geometry);
+    std::string describe() const override;
+
+    const std::wstring& name() const { return name_; }
+    const std::wstring& fullName() const { return fullName_; }
+    const Geometry& geometry() const { return geometry_; }
+    int pdmode() const { return pdmode_; }
+    const std::vector<ComPtr<PointEntity>>& entities() const { return entities_; }
+    std::vector<ComPtr<Group>>& groups() { return groups_; }
+
+    ComPtr<PointEntity> addPoint(double x, double y, double z);
+    // Erases the newest group still in the drawing (a fault tests ask for).
+    void eraseNewestGroup();
+
+protected:
+    HRESULT invokeMember(DISPID id, Call& call) override;
+
+private:
+    std::wstring name_;
+    std::wstring fullName_;
+    Geometry geometry_;
+    int pdmode_ = 0;
+    int nextHandle_ = 0x200;
+    std::vector<ComPtr<PointEntity>> entities_;
+    std::vector<ComPtr<Group>> groups_;
+    ComPtr<Utility> utility_;
+    ComPtr<ModelSpace> modelSpace_;
+    ComPtr<Groups> groupsObject_;
+};
+
+}  // namespace standin

@@ -1,0 +1,199 @@
+#include "win/session.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <memory>
+
+#include "rules/dxf.h"
+#include "rules/text.h"
+#include "win/cad_window.h"
+
+namespace standin {
+
+Session& session() {
+    static Session instance;
+    return instance;
+}
+
+std::wstring dataFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, buffer))) {
+        return L"C:\\ProgramData\\PontiroStandin";
+    }
+    return std::wstring(buffer) + L"\\PontiroStandin";
+}
+
+Options parseCommandLine(const std::wstring& commandLine) {
+    Options options;
+    int count = 0;
+    LPWSTR* raw = CommandLineToArgvW(commandLine.c_str(), &count);
+    if (!raw) return options;
+    std::vector<std::wstring> args(raw + 1, raw + count);  // without the program itself
+    LocalFree(raw);
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (equalsIgnoreCase(a, L"-Embedding") || equalsIgnoreCase(a, L"/Embedding")) options.embedding = true;
+        else if (a == L"--register") options.doRegister = true;
+        else if (a == L"--unregister") options.doUnregister = true;
+        else if (a == L"--config" && hasValue) options.configPath = args[++i];
+        else if (a == L"--script" && hasValue) options.scriptPath = args[++i];
+        else if (a == L"--journal" && hasValue) options.journalPath = args[++i];
+        else if (!a.empty() && a[0] != L'-' && a[0] != L'/') options.drawingPath = a;
+    }
+    return options;
+}
+
+namespace {
+
+// The whole file as bytes; empty when it cannot be read.
+std::optional<std::string> readFile(const std::wstring& path) {
+    Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::string text;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+    return text;
+}
+
+std::wstring fileName(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::string errorsJson(const std::vector<std::string>& errors) {
+    std::string out = "[";
+    for (size_t i = 0; i < errors.size(); ++i) out += (i ? "," : "") + jsonString(errors[i]);
+    return out + "]";
+}
+
+}  // namespace
+
+void Session::event(const std::string& name, const std::string& fields) {
+    journal_.write("{\"event\":" + jsonString(name) + ",\"ms\":" + std::to_string(elapsedMs()) +
+                   (fields.empty() ? "" : "," + fields) + "}");
+}
+
+void Session::start(const Options& options) {
+    options_ = options;
+    const std::wstring configPath = options.configPath.empty() ? dataFolder() + L"\\config.ini" : options.configPath;
+    const auto configText = readFile(configPath);
+    if (configText) config_ = parseConfig(*configText);
+    if (!options.scriptPath.empty()) config_.script = toUtf8(options.scriptPath);
+    if (!options.journalPath.empty()) config_.journal = toUtf8(options.journalPath);
+    if (!options.drawingPath.empty()) config_.drawing = toUtf8(options.drawingPath);
+    if (!config_.journal.empty()) journal_.open(widen(config_.journal));
+
+    std::vector<std::string> scriptErrors;
+    if (!config_.script.empty()) {
+        const auto scriptText = readFile(widen(config_.script));
+        if (scriptText) {
+            AnswerScript script = parseAnswerScript(*scriptText);
+            answers_ = script.answers;
+            scriptErrors = script.errors;
+        } else {
+            scriptErrors.push_back("cannot read " + config_.script);
+        }
+    }
+    event("start", "\"pid\":" + std::to_string(GetCurrentProcessId()) +
+                       ",\"embedding\":" + (options.embedding ? "true" : "false") +
+                       ",\"config\":" + jsonString(toUtf8(configPath)) +
+                       ",\"config_found\":" + (configText ? "true" : "false") +
+                       ",\"config_errors\":" + errorsJson(config_.errors) +
+                       ",\"answers\":" + std::to_string(answers_.size()) +
+                       ",\"script_errors\":" + errorsJson(scriptErrors));
+
+    application_.Attach(new Application());
+    if (config_.busyAfterCall == 0 && config_.busyMs > 0) busyUntil_ = GetTickCount64() + config_.busyMs;
+
+    firstGeometry_ = builtInSection();
+    std::wstring name = L"section.dxf";
+    std::wstring fullName = dataFolder() + L"\\section.dxf";
+    if (!config_.drawing.empty()) {
+        const std::wstring path = widen(config_.drawing);
+        const auto text = readFile(path);
+        DxfResult dxf = text ? readDxf(*text) : DxfResult{{}, 0, "cannot read the file"};
+        if (dxf.error.empty() && dxf.entitiesRead > 0) {
+            firstGeometry_ = std::move(dxf.geometry);
+            name = fileName(path);
+            fullName = path;
+            event("drawing", "\"path\":" + jsonString(config_.drawing) +
+                                 ",\"entities\":" + std::to_string(dxf.entitiesRead) +
+                                 ",\"vertices\":" + std::to_string(firstGeometry_.vertices.size()));
+        } else {
+            // Keep working with the built-in section; the journal says why.
+            event("drawing", "\"path\":" + jsonString(config_.drawing) + ",\"error\":" +
+                                 jsonString(dxf.error.empty() ? "no LINE or polyline entities" : dxf.error));
+        }
+    }
+    if (!config_.noDrawing) openDocument(name, fullName, firstGeometry_);
+}
+
+Document* Session::openDocument(const std::wstring& name, const std::wstring& fullName, Geometry geometry) {
+    ComPtr<Document> document;
+    document.Attach(new Document(name, fullName, std::move(geometry)));
+    documents_.push_back(document);
+    active_ = document.Get();
+    // Open drawings are also in the running object table under their path, as documents
+    // of desktop applications are, so a client can bind to one by its file name.
+    ComPtr<IRunningObjectTable> rot;
+    ComPtr<IMoniker> moniker;
+    DWORD cookie = 0;
+    if (SUCCEEDED(GetRunningObjectTable(0, &rot)) && SUCCEEDED(CreateFileMoniker(fullName.c_str(), &moniker)) &&
+        SUCCEEDED(rot->Register(ROTFLAGS_REGISTRATIONKEEPSALIVE, static_cast<IDispatch*>(document.Get()),
+                                moniker.Get(), &cookie))) {
+        rotCookies_.push_back(cookie);
+    }
+    if (window_) window_->documentChanged();
+    return active_;
+}
+
+void Session::afterCall(int n) {
+    if (config_.eraseGroupAfterCall == n) {
+        for (auto it = documents_.rbegin(); it != documents_.rend(); ++it) {
+            bool hasGroup = false;
+            for (const auto& group : (*it)->groups()) hasGroup = hasGroup || !group->erased();
+            if (hasGroup) {
+                (*it)->eraseNewestGroup();
+                break;
+            }
+        }
+    }
+    if (config_.secondDrawingAfterCall == n) {
+        const std::wstring name = L"Drawing" + std::to_wstring(documents_.size() + 1) + L".dxf";
+        openDocument(name, dataFolder() + L"\\" + name, firstGeometry_);
+        event("fault", "\"fault\":\"second_drawing\",\"name\":" + jsonString(toUtf8(name)));
+    }
+    if (config_.busyAfterCall == n && n > 0 && config_.busyMs > 0) {
+        busyUntil_ = GetTickCount64() + config_.busyMs;
+        event("fault", "\"fault\":\"busy\",\"ms\":" + std::to_string(config_.busyMs));
+    }
+}
+
+std::optional<Answer> Session::nextAnswer() {
+    if (nextAnswer_ >= answers_.size()) return std::nullopt;
+    return answers_[nextAnswer_++];
+}
+
+void Session::quit() {
+    if (window_ && window_->hwnd()) {
+        // Posted, so the Quit call is answered before the window goes.
+        PostMessageW(window_->hwnd(), WM_CLOSE, 0, 0);
+    } else {
+        PostQuitMessage(0);
+    }
+}
+
+void Session::stop() {
+    ComPtr<IRunningObjectTable> rot;
+    if (SUCCEEDED(GetRunningObjectTable(0, &rot))) {
+        for (DWORD cookie : rotCookies_) (void)rot->Revoke(cookie);
+    }
+    rotCookies_.clear();
+    event("exit", "\"calls\":" + std::to_string(calls_));
+}
+
+}  // namespace standin

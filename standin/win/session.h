@@ -1,0 +1,81 @@
+// The state of the running stand-in: its configuration and answer script, the journal, the
+// open drawings, the call counter and the faults on demand, and its window.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "rules/script.h"
+#include "win/journal.h"
+#include "win/objects.h"
+
+namespace standin {
+
+class CadWindow;
+
+// What the command line asked for; the configuration file fills in the rest.
+struct Options {
+    bool embedding = false;  // started by COM to serve a client
+    bool doRegister = false;
+    bool doUnregister = false;
+    std::wstring configPath;   // --config, else the fixed place
+    std::wstring scriptPath;   // --script overrides the configuration
+    std::wstring journalPath;  // --journal overrides the configuration
+    std::wstring drawingPath;  // a DXF file named on the command line
+};
+
+Options parseCommandLine(const std::wstring& commandLine);
+// C:\ProgramData\PontiroStandin (the common application-data folder of the prefix).
+std::wstring dataFolder();
+
+class Session {
+public:
+    // Reads configuration and script, opens the journal and the first drawing.
+    void start(const Options& options);
+    void stop();
+
+    const Config& config() const { return config_; }
+    Journal& journal() { return journal_; }
+    void event(const std::string& name, const std::string& fields);
+    unsigned long long elapsedMs() const { return GetTickCount64() - startTick_; }
+
+    // Call counting and the faults tied to call numbers.
+    int beginCall() { return ++calls_; }
+    void afterCall(int n);
+    bool isBusy() const { return busyUntil_ != 0 && GetTickCount64() < busyUntil_; }
+
+    // The next scripted answer for a prompt; empty when the script is used up.
+    std::optional<Answer> nextAnswer();
+
+    Application* application() const { return application_.Get(); }
+    Document* activeDocument() const { return active_; }
+    void setWindow(CadWindow* window) { window_ = window; }
+    CadWindow* window() const { return window_; }
+    void quit();
+
+private:
+    Document* openDocument(const std::wstring& name, const std::wstring& fullName, Geometry geometry);
+
+    Options options_;
+    Config config_;
+    Journal journal_;
+    std::vector<Answer> answers_;
+    size_t nextAnswer_ = 0;
+    unsigned long long startTick_ = GetTickCount64();
+    int calls_ = 0;
+    unsigned long long busyUntil_ = 0;
+    ComPtr<Application> application_;
+    std::vector<ComPtr<Document>> documents_;
+    std::vector<DWORD> rotCookies_;
+    Document* active_ = nullptr;
+    Geometry firstGeometry_;
+    CadWindow* window_ = nullptr;
+};
+
+Session& session();
+
+}  // namespace standin
