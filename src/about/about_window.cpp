@@ -105,7 +105,7 @@ bool AboutWindow::registerClass() {
     if (classRegistered_) return true;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &AboutWindow::windowProc;
+    wc.lpfnWndProc = &app::windowProcFor<AboutWindow>;
     wc.hInstance = instance_;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -156,26 +156,6 @@ void AboutWindow::unload() {
     // The owner takes input again before this window goes, so that it is activated next.
     if (owner_) EnableWindow(owner_, TRUE);
     DestroyWindow(hwnd_);
-}
-
-LRESULT CALLBACK AboutWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<AboutWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<AboutWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        if (self) self->hwnd_ = nullptr;  // ends the modal loop
-    }
-    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-    try {
-        return self->handleMessage(message, wParam, lParam);
-    } catch (...) {
-        MessageBoxW(hwnd, L"内部错误", kCaption, MB_OK | MB_ICONSTOP);
-        ExitProcess(1);
-    }
 }
 
 LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

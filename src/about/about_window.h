@@ -6,6 +6,7 @@
 
 #include "app/gdi_object.h"
 #include "app/twips.h"
+#include "app/window_proc.h"
 
 namespace about {
 
@@ -20,7 +21,7 @@ public:
     void showModal(HINSTANCE instance, HWND owner);
 
 private:
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK app::windowProcFor<AboutWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     bool registerClass();

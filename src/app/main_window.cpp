@@ -66,7 +66,7 @@ bool MainWindow::create(HINSTANCE instance) {
     instance_ = instance;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &MainWindow::windowProc;
+    wc.lpfnWndProc = &app::windowProcFor<MainWindow>;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
     wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
@@ -99,25 +99,6 @@ void MainWindow::show(int showCommand) {
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
     SetFocus(GetDlgItem(hwnd_, IdText8));
-}
-
-LRESULT CALLBACK MainWindow::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-        self->hwnd_ = hwnd;
-        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-    try {
-        return self->handleMessage(message, wParam, lParam);
-    } catch (...) {
-        // Nothing may unwind through the system's dispatcher: report and end, as an
-        // unhandled failure of the tool does.
-        MessageBoxW(hwnd, L"内部错误", kCaption, MB_OK | MB_ICONSTOP);
-        ExitProcess(1);
-    }
 }
 
 LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

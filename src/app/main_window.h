@@ -8,6 +8,7 @@
 #include "app/picture.h"
 #include "app/placement.h"
 #include "app/twips.h"
+#include "app/window_proc.h"
 
 namespace app {
 
@@ -22,7 +23,7 @@ public:
     HWND hwnd() const { return hwnd_; }
 
 private:
-    static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend LRESULT CALLBACK app::windowProcFor<MainWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void onCreate();

@@ -1,4 +1,5 @@
 #include "app/window_ops.h"
+#include "app/window_proc.h"
 
 #include <shellapi.h>
 
@@ -58,6 +59,11 @@ void sizeLabelToText(HWND label) {
     ReleaseDC(label, dc);
     SetWindowPos(label, nullptr, 0, 0, extent.right, extent.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void reportInternalErrorAndExit(HWND hwnd) {
+    MessageBoxW(hwnd, L"内部错误", L"Pontiro截面 V2.0", MB_OK | MB_ICONSTOP);
+    ExitProcess(1);
 }
 
 }  // namespace app

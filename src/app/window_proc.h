@@ -1,0 +1,35 @@
+// The one window procedure of the tool's window classes: it ties the window handle to its
+// C++ object at WM_NCCREATE, unties it at WM_NCDESTROY (the object's hwnd_ becomes null),
+// and forwards everything else to the object's handleMessage. No exception passes through.
+#pragma once
+
+#include <windows.h>
+
+namespace app {
+
+// An exception escaping a handler is a fault of the tool: say so and end, never unwind
+// through the system's message dispatcher.
+[[noreturn]] void reportInternalErrorAndExit(HWND hwnd);
+
+template <typename Window>
+LRESULT CALLBACK windowProcFor(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    try {
+        return self->handleMessage(message, wParam, lParam);
+    } catch (...) {
+        reportInternalErrorAndExit(hwnd);
+    }
+}
+
+}  // namespace app
