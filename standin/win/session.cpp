@@ -66,8 +66,12 @@ std::wstring fileName(const std::wstring& path) {
 
 std::string errorsJson(const std::vector<std::string>& errors) {
     std::string out = "[";
-    for (size_t i = 0; i < errors.size(); ++i) out += (i ? "," : "") + jsonString(errors[i]);
-    return out + "]";
+    for (size_t i = 0; i < errors.size(); ++i) {
+        if (i) out += ',';
+        out += jsonString(errors[i]);
+    }
+    out += ']';
+    return out;
 }
 
 }  // namespace
