@@ -10,6 +10,7 @@ namespace driver {
 int mainWindowLayout(const std::wstring& tool, int dpi, const std::wstring& outDir);
 int mainWindowCommands(const std::wstring& tool, int dpi, const std::wstring& outDir);
 int aboutWindow(const std::wstring& tool, int dpi, const std::wstring& outDir, const std::wstring& recorder);
+int standinAttach(const std::wstring& standin);
 }
 
 int wmain(int argc, wchar_t** argv) {
@@ -19,6 +20,8 @@ int wmain(int argc, wchar_t** argv) {
     if (scenario == L"commands" && argc == 5) return driver::mainWindowCommands(argv[2], _wtoi(argv[3]), argv[4]);
     if (scenario == L"about" && argc == 6)
         return driver::aboutWindow(argv[2], _wtoi(argv[3]), argv[4], argv[5]);
-    driver::print(L"usage: driver layout|commands TOOL.exe DPI OUTDIR, or driver about TOOL.exe DPI OUTDIR RECORDER.exe");
+    if (scenario == L"standin-attach" && argc == 3) return driver::standinAttach(argv[2]);
+    driver::print(L"usage: driver layout|commands TOOL.exe DPI OUTDIR, driver about TOOL.exe DPI OUTDIR RECORDER.exe,"
+                  L" or driver standin-attach CADSTANDIN.exe");
     return 2;
 }
