@@ -1,0 +1,89 @@
+// The CAD calls the two picking commands need, named after the automation members they
+// stand for. Plain code: the COM side implements it with late-bound calls; tests fake it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+
+namespace cad {
+
+// A failed call as a VB-style client sees it: the HRESULT as a signed 32-bit number.
+struct CadError {
+    std::int32_t number = 0;
+    std::wstring description;
+};
+
+// The numbers GetPoint fails with when the user ends a prompt without picking.
+inline constexpr std::int32_t kEndOfInputFail = -2147467259;     // 0x80004005
+inline constexpr std::int32_t kEndOfInputCancel = -2145320928;   // 0x80210020
+
+// Either a value or the failure of the call that should have produced it.
+template <class T>
+class CadResult {
+public:
+    CadResult(T value) : v_(std::move(value)) {}          // NOLINT: implicit on purpose
+    CadResult(CadError error) : v_(std::move(error)) {}   // NOLINT: implicit on purpose
+
+    [[nodiscard]] bool ok() const { return v_.index() == 0; }
+    [[nodiscard]] const T& value() const { return std::get<0>(v_); }
+    [[nodiscard]] const CadError& error() const { return std::get<1>(v_); }
+
+private:
+    std::variant<T, CadError> v_;
+};
+
+// Result of a call that gives nothing back beyond success.
+using CadStatus = CadResult<std::monostate>;
+inline CadStatus cadOk() { return CadStatus(std::monostate{}); }
+
+using Point3 = std::array<double, 3>;
+
+// Opaque references to drawing objects; the implementation decides what they hold
+// (the COM side an owning wrapper of the entity's or group's IDispatch).
+struct EntityRef {
+    std::shared_ptr<void> object;
+};
+struct GroupRef {
+    std::shared_ptr<void> object;
+};
+
+class CadLink {
+public:
+    virtual ~CadLink() = default;
+
+    // ConnectCad: attach to or start the CAD, make it visible, take its active drawing
+    // and bring it to the front. Never fails to its caller; a failure to start the CAD
+    // is shown by the implementation itself, and the next drawing call then fails.
+    virtual void connect() = 0;
+
+    // Utility.GetPoint with no base point; X, Y, Z of the pick.
+    virtual CadResult<Point3> getPoint(std::wstring_view prompt) = 0;
+
+    // ModelSpace.AddPoint at (x, y, z); the new point entity.
+    virtual CadResult<EntityRef> addPoint(double x, double y, double z) = 0;
+
+    // entity.Color = colourIndex (1 red, 3 green).
+    virtual CadStatus setColor(const EntityRef& entity, std::int16_t colourIndex) = 0;
+
+    // Document.SetVariable name, value.
+    virtual CadStatus setVariable(std::wstring_view name, std::int16_t value) = 0;
+
+    // Groups.Add name; the new group.
+    virtual CadResult<GroupRef> addGroup(std::wstring_view name) = 0;
+
+    // group.AppendItems with all the entities in one array.
+    virtual CadStatus appendItems(const GroupRef& group, std::span<const EntityRef> entities) = 0;
+
+protected:
+    CadLink() = default;
+    CadLink(const CadLink&) = default;
+    CadLink& operator=(const CadLink&) = default;
+};
+
+}  // namespace cad

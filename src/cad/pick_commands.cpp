@@ -1,0 +1,217 @@
+#include "cad/pick_commands.h"
+
+#include "cad/number_rules.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string_view>
+
+namespace cad {
+
+namespace {
+
+constexpr std::int16_t kRed = 1;
+constexpr std::int16_t kGreen = 3;
+
+UserMessage stopBox(std::wstring text) {
+    return {std::move(text), kErrorCaption, MessageIcon::Stop};
+}
+
+UserMessage noticeBox(std::wstring text) {
+    return {std::move(text), kNoticeCaption, MessageIcon::Warning};
+}
+
+bool isEndOfInput(std::int32_t number) {
+    return number == kEndOfInputFail || number == kEndOfInputCancel;
+}
+
+std::wstring nodePrompt(int k) {
+    return L"点取第" + std::to_wstring(k) + L"节点(右键或回车结束) ";
+}
+
+// The decimal pattern for the decimals box as it reads now, held to 0..kMaxDecimals
+// (a negative count keeps its "0." pattern). Sets the flags when the text was out of range.
+std::wstring patternFor(std::wstring_view decimalsText, bool& tooMany, bool& tooNegative) {
+    std::optional<std::int16_t> count = decimalCount(decimalsText);
+    if (!count) {
+        // Does not fit 16 bits: take the side it fell off.
+        if (lenientParse(decimalsText) > 0) {
+            tooMany = true;
+            count = kMaxDecimals;
+        } else {
+            tooNegative = true;
+            count = -1;
+        }
+    } else if (*count > kMaxDecimals) {
+        tooMany = true;
+        count = kMaxDecimals;
+    }
+    return wstr(*count);
+}
+
+}  // namespace
+
+std::wstring groupNameFor(float r) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(r));
+    std::string_view text(buf);
+
+    // Split into significant digits and a decimal exponent, whatever form %g chose and
+    // whichever decimal point the C locale uses.
+    std::string digits;
+    int pointAt = -1;
+    int exponent = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            digits += c;
+        } else if (c == 'e' || c == 'E') {
+            exponent = std::atoi(buf + i + 1);
+            break;
+        } else {
+            pointAt = static_cast<int>(digits.size());
+        }
+    }
+    if (pointAt < 0) pointAt = static_cast<int>(digits.size());
+    // digits = d1 d2 ... with the point after pointAt digits, times 10^exponent.
+    int intDigits = pointAt + exponent;
+    const auto firstNonZero = digits.find_first_not_of('0');
+    if (firstNonZero == std::string::npos) return L"0";
+    intDigits -= static_cast<int>(firstNonZero);
+    digits.erase(0, firstNonZero);
+    while (digits.size() > 1 && digits.back() == '0' &&
+           static_cast<int>(digits.size()) > intDigits) {
+        digits.pop_back();
+    }
+
+    std::wstring name;
+    if (intDigits <= 0) {
+        name = L"." + std::wstring(static_cast<std::size_t>(-intDigits), L'0');
+        name.append(digits.begin(), digits.end());
+    } else {
+        // Not reached for r in [0, 1); kept so any argument gives a plain number.
+        std::string whole = digits.substr(0, std::min(digits.size(), static_cast<std::size_t>(intDigits)));
+        whole.append(static_cast<std::size_t>(intDigits) - whole.size(), '0');
+        name.assign(whole.begin(), whole.end());
+        if (static_cast<int>(digits.size()) > intDigits) {
+            name += L'.';
+            name.append(digits.begin() + intDigits, digits.end());
+        }
+    }
+    return name;
+}
+
+float freshRandomFraction() {
+    const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+    std::mt19937 gen(static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(now >> 32));
+    // 24 random bits over 2^24: exact in single precision and always below 1.
+    return static_cast<float>(gen() >> 8) / 16777216.0f;
+}
+
+CommandOutcome initialiseOrigin(CadLink& cad, PickState& state,
+                                const std::function<void()>& clearOutput,
+                                const std::function<float()>& drawFraction) {
+    CommandOutcome outcome;
+    outcome.outputText = L"";
+    if (clearOutput) clearOutput();
+    cad.connect();
+
+    // Runs the steps up to the first failure; what earlier steps did stays done.
+    auto run = [&]() -> std::optional<CadError> {
+        auto pick = cad.getPoint(L"点取坐标原点 ");
+        if (!pick.ok()) return pick.error();
+        state.origin = {pick.value()[0], pick.value()[1], 0.0};
+
+        auto mark = cad.addPoint(state.origin[0], state.origin[1], state.origin[2]);
+        if (!mark.ok()) return mark.error();
+        if (auto s = cad.setColor(mark.value(), kRed); !s.ok()) return s.error();
+        if (auto s = cad.setVariable(L"pdmode", 3); !s.ok()) return s.error();
+
+        auto group = cad.addGroup(groupNameFor(drawFraction ? drawFraction() : freshRandomFraction()));
+        if (!group.ok()) return group.error();
+        state.nodeGroup = group.value();
+
+        const EntityRef members[] = {mark.value()};
+        if (auto s = cad.appendItems(group.value(), members); !s.ok()) return s.error();
+        return std::nullopt;
+    };
+
+    if (auto error = run()) {
+        // Enter or right-click at the origin prompt is the user giving up too, not an error.
+        if (!isEndOfInput(error->number)) outcome.messages.push_back(stopBox(kUnknownError));
+        return outcome;
+    }
+    outcome.enablePickNodes = true;
+    return outcome;
+}
+
+CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInputs& inputs) {
+    CommandOutcome outcome;
+    // The button stays disabled until a group exists; refuse rather than pick into nothing.
+    if (!state.nodeGroup) {
+        outcome.messages.push_back(noticeBox(kNoOrigin));
+        return outcome;
+    }
+    // Checked before the CAD is reached, so a bad factor costs the user no picks.
+    const double scaleFactor = lenientParse(inputs.scaleText);
+    if (!std::isfinite(scaleFactor)) {
+        outcome.messages.push_back(noticeBox(kBadScale));
+        return outcome;
+    }
+
+    cad.connect();
+
+    std::vector<double> nodeX, nodeY;
+    std::vector<EntityRef> nodeMarks;
+    std::optional<CadError> failure;
+    for (int k = 1; k <= kMaxNodes; ++k) {
+        auto pick = cad.getPoint(nodePrompt(k));
+        if (!pick.ok()) { failure = pick.error(); break; }
+        const double x = pick.value()[0];
+        const double y = pick.value()[1];
+        auto mark = cad.addPoint(x, y, 0.0);
+        if (!mark.ok()) { failure = mark.error(); break; }
+        if (auto s = cad.setColor(mark.value(), kGreen); !s.ok()) { failure = s.error(); break; }
+        nodeX.push_back(x);
+        nodeY.push_back(y);
+        nodeMarks.push_back(mark.value());
+    }
+    // After node 100 the loop ends as if the user had ended the prompt.
+
+    if (failure && !isEndOfInput(failure->number)) {
+        outcome.messages.push_back(stopBox(kUnknownError));
+        return outcome;
+    }
+    if (nodeMarks.empty()) {
+        outcome.outputText = L"";
+        return outcome;
+    }
+
+    bool tooMany = false, tooNegative = false, overflow = false;
+    auto write = [&](double value) -> std::optional<std::wstring> {
+        const std::wstring text = inputs.decimalsText ? inputs.decimalsText() : std::wstring();
+        return writeValue(value, patternFor(text, tooMany, tooNegative), inputs.decimalSeparator);
+    };
+    std::wstring list;
+    for (std::size_t i = 0; i < nodeMarks.size(); ++i) {
+        auto x = write((nodeX[i] - state.origin[0]) * scaleFactor);
+        auto y = x ? write((nodeY[i] - state.origin[1]) * scaleFactor) : std::nullopt;
+        if (!x || !y) { overflow = true; break; }
+        list += *x + L" " + *y + L"\r\n";
+    }
+    outcome.outputText = std::move(list);
+
+    if (tooMany) outcome.messages.push_back(noticeBox(kDecimalsTooMany));
+    if (tooNegative) outcome.messages.push_back(noticeBox(kDecimalsTooNegative));
+    if (overflow) outcome.messages.push_back(noticeBox(kValueTooLarge));
+    if (auto s = cad.appendItems(*state.nodeGroup, nodeMarks); !s.ok()) {
+        outcome.messages.push_back(stopBox(kGroupFailed));
+    }
+    return outcome;
+}
+
+}  // namespace cad

@@ -1,0 +1,76 @@
+// The two picking commands (initialise origin, pick nodes) written against CadLink.
+// They return what the main window must show; the window applies it. Plain code.
+#pragma once
+
+#include "cad/cad_link.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cad {
+
+// Kept by the main window for its whole life.
+struct PickState {
+    Point3 origin{0.0, 0.0, 0.0};
+    std::optional<GroupRef> nodeGroup;  // empty until an initialise run creates a group
+};
+
+enum class MessageIcon { Stop, Warning };
+
+struct UserMessage {
+    std::wstring text;
+    std::wstring caption;
+    MessageIcon icon = MessageIcon::Stop;
+};
+
+// What the window does once a command has returned, in this order: replace the output
+// text (if set), show the messages one after another, enable the pick-nodes button.
+struct CommandOutcome {
+    std::optional<std::wstring> outputText;  // empty: leave the output box as it is
+    std::vector<UserMessage> messages;
+    bool enablePickNodes = false;
+};
+
+// Texts the wording of the messages is tested against.
+inline constexpr wchar_t kUnknownError[] = L"未知错误！";
+inline constexpr wchar_t kErrorCaption[] = L"错误";
+inline constexpr wchar_t kNoticeCaption[] = L"提示";
+inline constexpr wchar_t kBadScale[] = L"缩放因子不是有效的数值。";
+inline constexpr wchar_t kNoOrigin[] = L"请先初始化原点。";
+inline constexpr wchar_t kDecimalsTooMany[] = L"小数位数超出范围，节点已按 15 位小数写出。";
+inline constexpr wchar_t kDecimalsTooNegative[] = L"小数位数超出范围，节点已按整数写出。";
+inline constexpr wchar_t kValueTooLarge[] = L"节点坐标过大，无法写出；列表写到此节点之前为止。";
+inline constexpr wchar_t kGroupFailed[] =
+    L"节点已写出，但未能加入图形中的编组（编组可能已被删除）。";
+
+// Largest decimal count written; more digits than a double holds say nothing.
+inline constexpr std::int16_t kMaxDecimals = 15;
+inline constexpr int kMaxNodes = 100;
+
+// The group name for r in [0, 1): general format with at most 7 significant digits,
+// no zero before the point (0.7055475 -> ".7055475"). Where that format would switch to
+// an exponent the digits are written out in full (1.5e-05 -> ".000015"); 0 gives "0".
+std::wstring groupNameFor(float r);
+
+// A fresh r in [0, 1) from a generator seeded from the clock.
+float freshRandomFraction();
+
+// The initialise command. `clearOutput` empties the output box before the CAD is
+// reached, so a failure box of connect() shows over an empty box.
+CommandOutcome initialiseOrigin(CadLink& cad, PickState& state,
+                                const std::function<void()>& clearOutput,
+                                const std::function<float()>& drawFraction = freshRandomFraction);
+
+struct NodeListInputs {
+    std::wstring scaleText;                      // read once, before the first prompt
+    std::function<std::wstring()> decimalsText;  // read afresh for every value written
+    std::wstring decimalSeparator = L".";
+};
+
+// The pick-nodes command.
+CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInputs& inputs);
+
+}  // namespace cad
