@@ -35,6 +35,9 @@ fi
 wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
   /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop" /f >/dev/null 2>&1
+# The desktop (explorer) started with the first wine command above, at the size the registry
+# held before: restart the server so the size set here takes effect in this run.
+wineserver -k >/dev/null 2>&1 || true
 # The stand-in CAD registers itself inside this prefix, from wherever this tree was built.
 if [ -n "${STANDIN_EXE:-}" ]; then wine "$STANDIN_EXE" --register >/dev/null 2>&1; fi
 "$@"

@@ -130,6 +130,7 @@ void AboutWindow::showModal(HINSTANCE instance, HWND owner) {
     app::centerWindow(hwnd_);
 
     if (owner_) EnableWindow(owner_, FALSE);
+    disableOtherWindows();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
     SetFocus(GetDlgItem(hwnd_, IdCommand1));
@@ -146,14 +147,39 @@ void AboutWindow::showModal(HINSTANCE instance, HWND owner) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    enableOtherWindows();
     if (owner_) {
         EnableWindow(owner_, TRUE);
         SetActiveWindow(owner_);
     }
 }
 
+// Modal over the whole tool: the promotion windows take no input either meanwhile.
+void AboutWindow::disableOtherWindows() {
+    disabled_.clear();
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* self = reinterpret_cast<AboutWindow*>(param);
+            if (window != self->hwnd_ && window != self->owner_ && window != self->tooltip_ &&
+                IsWindowVisible(window) && IsWindowEnabled(window)) {
+                self->disabled_.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(this));
+    for (HWND window : disabled_) EnableWindow(window, FALSE);
+}
+
+void AboutWindow::enableOtherWindows() {
+    for (HWND window : disabled_)
+        if (IsWindow(window)) EnableWindow(window, TRUE);
+    disabled_.clear();
+}
+
 void AboutWindow::unload() {
     // The owner takes input again before this window goes, so that it is activated next.
+    enableOtherWindows();
     if (owner_) EnableWindow(owner_, TRUE);
     DestroyWindow(hwnd_);
 }

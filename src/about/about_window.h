@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "app/gdi_object.h"
 #include "app/twips.h"
 #include "app/window_proc.h"
@@ -35,11 +37,14 @@ private:
     void onPaint();
     void onCommand(int id, int notification);
     void unload();
+    void disableOtherWindows();
+    void enableOtherWindows();
 
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
     HWND tooltip_ = nullptr;
+    std::vector<HWND> disabled_;  // the tool's other windows, disabled while this one is up
     bool classRegistered_ = false;
     app::TwipsPerPixel tpp_;
     app::Font windowFont_;        // Tahoma 8.25 pt: the window's default

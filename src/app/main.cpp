@@ -4,6 +4,7 @@
 #include <ole2.h>
 
 #include "app/main_window.h"
+#include "promo/promo_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The CAD link and the pictures use COM on this single user-interface thread.
@@ -26,6 +27,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
             }
             exitCode = static_cast<int>(msg.wParam);
         }
+        // Their browser panes must go while COM is still initialised.
+        promo::unloadPromotionWindows();
     }
     OleUninitialize();
     return exitCode;

@@ -9,6 +9,7 @@
 #include "app/instructions.h"
 #include "app/main_window_ids.h"
 #include "app/window_ops.h"
+#include "promo/promo_window.h"
 #include "resource.h"
 
 namespace app {
@@ -90,6 +91,7 @@ bool MainWindow::create(HINSTANCE instance) {
 
 // Runs once, before the window is first shown.
 void MainWindow::startUp() {
+    promo::showPromotionWindows(instance_);  // adfrm, then ad1frm
     centerWindow(hwnd_);
     placeTopmost(hwnd_);
     SetDlgItemTextW(hwnd_, IdLabel2, instructionsText().c_str());
@@ -120,8 +122,8 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         onCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_CLOSE:
-        // The promotion windows have no close box of their own: closing the main window
-        // must end the tool, as the exit button does.
+        // Without its main window the tool has nothing left to offer: closing it ends the
+        // tool, as the exit button does, instead of leaving the promotion windows behind.
         onExit();
     case WM_DESTROY:
         PostQuitMessage(0);

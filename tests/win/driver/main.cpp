@@ -11,6 +11,9 @@ int mainWindowLayout(const std::wstring& tool, int dpi, const std::wstring& outD
 int mainWindowCommands(const std::wstring& tool, int dpi, const std::wstring& outDir);
 int aboutWindow(const std::wstring& tool, int dpi, const std::wstring& outDir, const std::wstring& recorder);
 int standinAttach(const std::wstring& standin);
+int promoDocking(const std::wstring& tool, int dpi, const std::wstring& outDir);
+int promoShortScreen(const std::wstring& tool, const std::wstring& outDir);
+int promoGlyphs(const std::wstring& tool, const std::wstring& outDir);
 }
 
 int wmain(int argc, wchar_t** argv) {
@@ -21,6 +24,9 @@ int wmain(int argc, wchar_t** argv) {
     if (scenario == L"about" && argc == 6)
         return driver::aboutWindow(argv[2], _wtoi(argv[3]), argv[4], argv[5]);
     if (scenario == L"standin-attach" && argc == 3) return driver::standinAttach(argv[2]);
+    if (scenario == L"promo" && argc == 5) return driver::promoDocking(argv[2], _wtoi(argv[3]), argv[4]);
+    if (scenario == L"promo-short" && argc == 4) return driver::promoShortScreen(argv[2], argv[3]);
+    if (scenario == L"promo-glyphs" && argc == 4) return driver::promoGlyphs(argv[2], argv[3]);
     driver::print(L"usage: driver layout|commands TOOL.exe DPI OUTDIR, driver about TOOL.exe DPI OUTDIR RECORDER.exe,"
                   L" or driver standin-attach CADSTANDIN.exe");
     return 2;

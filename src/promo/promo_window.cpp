@@ -1,0 +1,269 @@
+#include "promo/promo_window.h"
+
+#include <array>
+#include <string>
+
+#include "app/instructions.h"
+#include "app/window_ops.h"
+#include "promo/promo_window_ids.h"
+#include "resource.h"
+
+namespace promo {
+namespace {
+
+using app::TwipsRect;
+
+constexpr wchar_t kPaneClass[] = L"PontiroBrowserPane";
+constexpr COLORREF kBackground = 0x00F0D2C5;
+// Borderless, no title bar; a tool window has no task-bar button. Clip the children so that
+// erasing the background does not flicker over the pane.
+constexpr DWORD kStyle = WS_POPUP | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
+
+enum TimerId : UINT_PTR {
+    Timer1 = 1,  // docking: armed by Timer2
+    Timer2 = 2,  // start delay
+};
+constexpr UINT kStartDelayMs = 5000;
+constexpr UINT kDockingIntervalMs = 1;
+
+// Larger than the client area and shifted up and left, so that the control's border and
+// scroll bars fall outside the window.
+constexpr TwipsRect kPaneRect{-100, -200, 2400, 9690};
+
+struct GlyphSpec {
+    int id;
+    TwipsRect rect;
+};
+// Above the pane, so that a user can reach them.
+constexpr std::array kGlyphs{
+    GlyphSpec{IdImage2, {1680, 600, 435, 435}},
+    GlyphSpec{IdImage1, {1155, 600, 435, 435}},
+    GlyphSpec{IdLabel1, {0, 8760, 495, 420}},
+};
+
+UINT locationQueryMessage() {
+    static const UINT message = RegisterWindowMessageW(kLocationQueryMessage);
+    return message;
+}
+
+bool registerClasses(HINSTANCE instance) {
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
+    if (GetClassInfoExW(instance, kPromoWindowClass, &existing)) return true;
+
+    WNDCLASSEXW pane{};
+    pane.cbSize = sizeof(pane);
+    pane.lpfnWndProc = DefWindowProcW;
+    pane.hInstance = instance;
+    pane.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    pane.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    pane.lpszClassName = kPaneClass;
+    if (!RegisterClassExW(&pane)) return false;
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &app::windowProcFor<PromoWindow>;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = nullptr;  // painted with the window's own colour
+    wc.lpszClassName = kPromoWindowClass;
+    return RegisterClassExW(&wc) != 0;
+}
+
+}  // namespace
+
+void PromoWindow::show(HINSTANCE instance) {
+    if (!hwnd_) {
+        instance_ = instance;
+        if (!create()) return;
+        loadStep();
+    }
+    // Modeless, and without taking the activation from the main window shown next.
+    ShowWindow(hwnd_, SW_SHOWNA);
+}
+
+void PromoWindow::unload() {
+    if (hwnd_) DestroyWindow(hwnd_);
+}
+
+bool PromoWindow::create() {
+    if (!registerClasses(instance_)) return false;
+    tpp_ = app::screenTwipsPerPixel();
+    background_.reset(CreateSolidBrush(kBackground));
+    if (!closeGlyph_.loaded()) closeGlyph_.load(instance_, IDR_CLOSE_JPG);
+    if (!minimiseGlyph_.loaded()) minimiseGlyph_.load(instance_, IDR_MINIMISE_JPG);
+    CreateWindowExW(kExStyle, kPromoWindowClass, kPromoTitle, kStyle, 0, 0,
+                    app::twipsToPixels(kWindowWidthTwips, tpp_.x),
+                    app::twipsToPixels(kWindowHeightTwips, tpp_.y), nullptr, nullptr, instance_, this);
+    return hwnd_ != nullptr;
+}
+
+LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        onCreate();
+        return 0;
+    case WM_ERASEBKGND: {
+        RECT client{};
+        GetClientRect(hwnd_, &client);
+        FillRect(reinterpret_cast<HDC>(wParam), &client, background_.get());
+        return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+        SetBkColor(reinterpret_cast<HDC>(wParam), kBackground);
+        return reinterpret_cast<LRESULT>(background_.get());
+    case WM_DRAWITEM:
+        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_COMMAND:
+        onCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case WM_TIMER:
+        onTimer(wParam);
+        return 0;
+    case WM_DESTROY:
+        // Before the container goes: the control is taken down in the reverse order of creation.
+        pane_.close();
+        paneContainer_ = nullptr;
+        return 0;
+    default:
+        if (message == locationQueryMessage() && message != 0) return answerLocationQuery();
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+void PromoWindow::onCreate() {
+    SetTimer(hwnd_, Timer2, kStartDelayMs, nullptr);
+    // Timer1 has no interval yet: it does not tick until Timer2 arms it.
+    createControls();
+}
+
+void PromoWindow::createControls() {
+    const app::PixelRect pane = app::toPixels(kPaneRect, tpp_);
+    paneContainer_ = CreateWindowExW(0, kPaneClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                                     pane.left, pane.top, pane.width, pane.height, hwnd_,
+                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdBrowserPane)), instance_,
+                                     nullptr);
+    if (paneContainer_ && FAILED(pane_.create(paneContainer_))) {
+        // No browser: the window carries on without its pane.
+        DestroyWindow(paneContainer_);
+        paneContainer_ = nullptr;
+    }
+    for (const GlyphSpec& spec : kGlyphs) {
+        const app::PixelRect px = app::toPixels(spec.rect, tpp_);
+        const DWORD kind = spec.id == IdLabel1 ? SS_LEFT : SS_OWNERDRAW;
+        HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_NOTIFY | kind,
+                                       px.left, px.top, px.width, px.height, hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+        if (control) SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+}
+
+// Runs once, before the window is first shown.
+void PromoWindow::loadStep() {
+    placeAtEdge();
+    app::placeTopmost(hwnd_);
+    if (pane_.created()) {
+        const std::wstring url = std::wstring(app::kHomePageAddress) + pagePath_;
+        (void)pane_.navigate(url.c_str());  // loads by itself; nothing is reported back
+    }
+}
+
+// The promotion window's own CenterForm1: at its edge, a third of the way down the free height.
+void PromoWindow::placeAtEdge() {
+    RECT outer{};
+    GetWindowRect(hwnd_, &outer);
+    const EdgePosition p = edgePosition(edge_, static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * tpp_.x),
+                                        static_cast<float>((outer.right - outer.left) * tpp_.x),
+                                        static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp_.y),
+                                        static_cast<float>((outer.bottom - outer.top) * tpp_.y));
+    SetWindowPos(hwnd_, nullptr, app::twipsToPixels(p.left, tpp_.x), app::twipsToPixels(p.top, tpp_.y), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void PromoWindow::onTimer(UINT_PTR id) {
+    if (id == Timer2) {
+        // Never stopped: every 5 s it re-arms Timer1, which changes nothing visible.
+        SetTimer(hwnd_, Timer1, kDockingIntervalMs, nullptr);
+    } else if (id == Timer1) {
+        dockingTick();
+    }
+}
+
+void PromoWindow::dockingTick() {
+    // Zeros stand when a call fails.
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    RECT rect{};
+    GetWindowRect(hwnd_, &rect);
+    const WindowState state = IsIconic(hwnd_)   ? WindowState::Minimised
+                              : IsZoomed(hwnd_) ? WindowState::Maximised
+                                                : WindowState::Normal;
+    const TwipsGeometry twips{rect.left * tpp_.x, rect.top * tpp_.y, (rect.right - rect.left) * tpp_.x,
+                              (rect.bottom - rect.top) * tpp_.y};
+    const auto move = dockingStep({cursor.x, cursor.y}, {rect.left, rect.top, rect.right, rect.bottom}, state,
+                                  twips, GetSystemMetrics(SM_CXSCREEN) * tpp_.x);
+    if (!move) return;
+    const int x = app::twipsToPixels(move->left, tpp_.x);
+    const int y = app::twipsToPixels(move->top, tpp_.y);
+    // Most ticks land where the window already is; moving it there again would only cost time.
+    if (x != rect.left || y != rect.top)
+        SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (move->showAgain && !IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_SHOWNA);
+}
+
+void PromoWindow::onCommand(int id, int notification) {
+    switch (id) {
+    case IdImage2:
+        // Ends the whole tool at once, as the main window's exit button does.
+        if (notification == STN_CLICKED) ExitProcess(0);
+        break;
+    case IdImage1:
+        // Nothing in the tool restores it; the docking step leaves it alone.
+        if (notification == STN_CLICKED) ShowWindow(hwnd_, SW_MINIMIZE);
+        break;
+    case IdLabel1:
+        if (notification == STN_DBLCLK) unload();
+        break;
+    default:
+        break;
+    }
+}
+
+void PromoWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
+    if (item.CtlID == IdImage2) closeGlyph_.drawStretched(item.hDC, item.rcItem);
+    if (item.CtlID == IdImage1) minimiseGlyph_.drawStretched(item.hDC, item.rcItem);
+}
+
+LRESULT PromoWindow::answerLocationQuery() const {
+    const std::wstring url = pane_.locationUrl();
+    return url.empty() ? 0 : static_cast<LRESULT>(GlobalAddAtomW(url.c_str()));
+}
+
+namespace {
+
+PromoWindow& adfrm() {
+    static PromoWindow window(Edge::Right, L"/gdownload.htm");
+    return window;
+}
+
+PromoWindow& ad1frm() {
+    static PromoWindow window(Edge::Left, L"/bdownload.htm");
+    return window;
+}
+
+}  // namespace
+
+void showPromotionWindows(HINSTANCE instance) {
+    adfrm().show(instance);
+    ad1frm().show(instance);
+}
+
+void unloadPromotionWindows() {
+    adfrm().unload();
+    ad1frm().unload();
+}
+
+}  // namespace promo

@@ -1,0 +1,64 @@
+// The promotion window: a borderless topmost window at a screen edge holding a download
+// page, with close and minimise glyphs, that docks behind its edge while not in use.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/gdi_object.h"
+#include "app/picture.h"
+#include "app/twips.h"
+#include "app/window_proc.h"
+#include "promo/browser_host.h"
+#include "promo/docking.h"
+
+namespace promo {
+
+class PromoWindow {
+public:
+    PromoWindow(Edge edge, const wchar_t* pagePath) : edge_(edge), pagePath_(pagePath) {}
+    PromoWindow(const PromoWindow&) = delete;
+    PromoWindow& operator=(const PromoWindow&) = delete;
+    ~PromoWindow() { unload(); }
+
+    // Shows the window modeless without activating it. The first show creates the window
+    // and runs its load step before it becomes visible.
+    void show(HINSTANCE instance);
+    // Destroys the on-screen window, its pane and its timers; a later show builds it anew.
+    void unload();
+    HWND hwnd() const { return hwnd_; }
+
+private:
+    friend LRESULT CALLBACK app::windowProcFor<PromoWindow>(HWND, UINT, WPARAM, LPARAM);
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool create();
+    void onCreate();
+    void createControls();
+    void loadStep();
+    void placeAtEdge();
+    void onTimer(UINT_PTR id);
+    void dockingTick();
+    void onCommand(int id, int notification);
+    void onDrawItem(const DRAWITEMSTRUCT& item);
+    LRESULT answerLocationQuery() const;
+
+    Edge edge_;
+    const wchar_t* pagePath_;
+    HINSTANCE instance_ = nullptr;
+    HWND hwnd_ = nullptr;
+    HWND paneContainer_ = nullptr;
+    app::TwipsPerPixel tpp_;
+    app::Brush background_;
+    app::Picture closeGlyph_;
+    app::Picture minimiseGlyph_;
+    BrowserPane pane_;
+};
+
+// The main window's start-up: shows adfrm (right edge) then ad1frm (left edge).
+void showPromotionWindows(HINSTANCE instance);
+// Takes both windows down (their panes with them) while COM is still initialised.
+void unloadPromotionWindows();
+
+}  // namespace promo
