@@ -9,6 +9,7 @@
 #include "app/instructions.h"
 #include "app/main_window_ids.h"
 #include "app/window_ops.h"
+#include "cad/com_cad_link.h"
 #include "promo/promo_window.h"
 #include "resource.h"
 
@@ -121,6 +122,8 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_COMMAND:
         onCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
+    case kQueryCommandRunning:
+        return commandRunning_ ? 1 : 0;
     case WM_CLOSE:
         // Without its main window the tool has nothing left to offer: closing it ends the
         // tool, as the exit button does, instead of leaving the promotion windows behind.
@@ -238,8 +241,13 @@ void MainWindow::onCommand(int id, int notification) {
     case IdCommand5:
         if (notification == BN_CLICKED) about::moreSoftware(instance_, hwnd_);
         break;
+    case IdCommand3:
+        if (notification == BN_CLICKED) onInitialiseOrigin();
+        break;
+    case IdCommand1:
+        if (notification == BN_CLICKED) onPickNodes();
+        break;
     default:
-        // The picking commands are wired by the CAD subsystem.
         break;
     }
 }
@@ -267,6 +275,48 @@ void MainWindow::onHelp() {
 void MainWindow::onExit() {
     // At once, with every window of the tool; nothing is asked or saved.
     ExitProcess(0);
+}
+
+std::wstring MainWindow::controlText(int id) const {
+    HWND control = GetDlgItem(hwnd_, id);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void MainWindow::onInitialiseOrigin() {
+    // A click that arrives while the CAD holds a command must not start a second one.
+    if (commandRunning_) return;
+    commandRunning_ = true;
+    if (!cad_) cad_ = cad::makeComCadLink(hwnd_);
+    HWND output = GetDlgItem(hwnd_, IdText8);
+    const cad::CommandOutcome outcome =
+        cad::initialiseOrigin(*cad_, pickState_, [output] { SetWindowTextW(output, L""); });
+    applyOutcome(outcome);
+    commandRunning_ = false;
+}
+
+void MainWindow::onPickNodes() {
+    if (commandRunning_) return;
+    commandRunning_ = true;
+    if (!cad_) cad_ = cad::makeComCadLink(hwnd_);
+    cad::NodeListInputs inputs;
+    inputs.scaleText = controlText(IdText3);
+    inputs.decimalsText = [this] { return controlText(IdText1); };
+    wchar_t separator[8] = L".";
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 1) inputs.decimalSeparator = separator;
+    const cad::CommandOutcome outcome = cad::pickNodes(*cad_, pickState_, inputs);
+    applyOutcome(outcome);
+    commandRunning_ = false;
+}
+
+void MainWindow::applyOutcome(const cad::CommandOutcome& outcome) {
+    if (outcome.outputText) SetWindowTextW(GetDlgItem(hwnd_, IdText8), outcome.outputText->c_str());
+    if (outcome.enablePickNodes) EnableWindow(GetDlgItem(hwnd_, IdCommand1), TRUE);
+    for (const cad::UserMessage& message : outcome.messages) {
+        const UINT icon = message.icon == cad::MessageIcon::Stop ? MB_ICONSTOP : MB_ICONWARNING;
+        MessageBoxW(hwnd_, message.text.c_str(), message.caption.c_str(), MB_OK | icon);
+    }
 }
 
 }  // namespace app

@@ -4,11 +4,14 @@
 
 #include <windows.h>
 
+#include <memory>
+
 #include "app/gdi_object.h"
 #include "app/picture.h"
 #include "app/placement.h"
 #include "app/twips.h"
 #include "app/window_proc.h"
+#include "cad/pick_commands.h"
 
 namespace app {
 
@@ -37,6 +40,10 @@ private:
     void onFieldFocus(HWND field, bool gained);
     void onHelp();
     [[noreturn]] void onExit();
+    void onInitialiseOrigin();
+    void onPickNodes();
+    void applyOutcome(const cad::CommandOutcome& outcome);
+    std::wstring controlText(int id) const;
 
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
@@ -48,6 +55,10 @@ private:
     Brush highlightBrush_;        // the pale green of the text box holding the focus
     HWND highlighted_ = nullptr;  // that text box, if one of the three holds the focus
     HelpToggle help_;
+    // The CAD link, the relative origin and the group live as long as the window.
+    std::unique_ptr<cad::CadLink> cad_;
+    cad::PickState pickState_;
+    bool commandRunning_ = false;  // a picking command is waiting for the CAD
 };
 
 }  // namespace app

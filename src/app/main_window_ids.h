@@ -20,4 +20,8 @@ enum MainControlId : int {
     IdImage1 = 401,    // section picture, below the short window
 };
 
+// Sent by the end-to-end tests (WM_APP range, invisible to users): non-zero while a picking
+// command is running, its messages included.
+inline constexpr unsigned kQueryCommandRunning = 0x8000 + 0x101;
+
 }  // namespace app

@@ -135,10 +135,23 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
     const wchar_t* name = memberName(id);
 
     // The journal line: what came in, then how it ended.
-    std::string line = "{\"n\":" + std::to_string(n) + ",\"ms\":" + std::to_string(s.elapsedMs()) +
-                       ",\"object\":" + jsonString(toUtf8(typeName_)) +
-                       ",\"member\":" + jsonString(name ? toUtf8(name) : "#" + std::to_string(id)) +
-                       ",\"flags\":" + jsonString(flagsText(flags)) + ",\"args\":[";
+    std::string line = "{\"n\":";
+    line += std::to_string(n);
+    line += ",\"ms\":";
+    line += std::to_string(s.elapsedMs());
+    line += ",\"object\":";
+    line += jsonString(toUtf8(typeName_));
+    line += ",\"self\":";
+    line += describe();
+    line += ",\"member\":";
+    // A member the stand-in does not name is journalled by its number.
+    std::string memberText = "#";
+    if (name) memberText = toUtf8(name);
+    else memberText += std::to_string(id);
+    line += jsonString(memberText);
+    line += ",\"flags\":";
+    line += jsonString(flagsText(flags));
+    line += ",\"args\":[";
     if (params) {
         for (UINT i = 0; i < params->cArgs; ++i) {
             if (i > 0) line += ",";

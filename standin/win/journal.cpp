@@ -79,7 +79,9 @@ std::string arrayJson(SAFEARRAY* array, VARTYPE elementType, int depth) {
     std::string out = "[";
     for (LONG i = low; i <= high; ++i) {
         if (i > low) out += ",";
-        if (i - low >= 64) {
+        // Long enough for the largest selection the tool groups (100 marks), short enough
+        // to keep a line readable.
+        if (i - low >= 256) {
             out += "\"...\"";
             break;
         }

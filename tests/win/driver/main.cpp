@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "harness.h"
 
@@ -14,6 +15,7 @@ int standinAttach(const std::wstring& standin);
 int promoDocking(const std::wstring& tool, int dpi, const std::wstring& outDir);
 int promoShortScreen(const std::wstring& tool, const std::wstring& outDir);
 int promoGlyphs(const std::wstring& tool, const std::wstring& outDir);
+int pickSession(const std::wstring& tool, const std::wstring& resultPath, const std::vector<std::wstring>& steps);
 }
 
 int wmain(int argc, wchar_t** argv) {
@@ -27,7 +29,9 @@ int wmain(int argc, wchar_t** argv) {
     if (scenario == L"promo" && argc == 5) return driver::promoDocking(argv[2], _wtoi(argv[3]), argv[4]);
     if (scenario == L"promo-short" && argc == 4) return driver::promoShortScreen(argv[2], argv[3]);
     if (scenario == L"promo-glyphs" && argc == 4) return driver::promoGlyphs(argv[2], argv[3]);
+    if (scenario == L"pick-session" && argc >= 4)
+        return driver::pickSession(argv[2], argv[3], std::vector<std::wstring>(argv + 4, argv + argc));
     driver::print(L"usage: driver layout|commands TOOL.exe DPI OUTDIR, driver about TOOL.exe DPI OUTDIR RECORDER.exe,"
-                  L" or driver standin-attach CADSTANDIN.exe");
+                  L" driver standin-attach CADSTANDIN.exe, or driver pick-session TOOL.exe RESULT.json STEP...");
     return 2;
 }

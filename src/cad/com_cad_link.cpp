@@ -1,0 +1,197 @@
+#include "cad/com_cad_link.h"
+
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+#include "cad/com_values.h"
+#include "cad/dispatch.h"
+
+namespace cad {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+constexpr wchar_t kCadClass[] = L"AutoCAD.Application";
+constexpr wchar_t kToolTitle[] = L"Pontiro截面 V2.0";
+
+// What a VB-style client reports when a call is made on an empty object reference.
+CadError noObject() {
+    return {91, L"Object variable or With block variable not set"};
+}
+
+CadError toCadError(const DispatchError& error) {
+    return {error.number, error.description};
+}
+
+CadError errorFromHresult(HRESULT hr) {
+    return {static_cast<std::int32_t>(hr), describeHresult(hr)};
+}
+
+// Entities and groups travel through the plain commands as shared, opaque references.
+std::shared_ptr<void> share(ComPtr<IDispatch> object) {
+    IDispatch* raw = object.Detach();
+    return std::shared_ptr<IDispatch>(raw, [](IDispatch* p) {
+        if (p) p->Release();
+    });
+}
+
+IDispatch* dispatchOf(const std::shared_ptr<void>& object) {
+    return static_cast<IDispatch*>(object.get());
+}
+
+// The object a property returns (Utility, ModelSpace, Groups, ActiveDocument…).
+CadResult<ComPtr<IDispatch>> objectProperty(IDispatch* owner, const wchar_t* name) {
+    if (!owner) return noObject();
+    DispatchResult result = getProperty(owner, name);
+    if (!result.ok()) return toCadError(result.error());
+    ComPtr<IDispatch> object;
+    if (HRESULT hr = readDispatch(*result.value().get(), object); FAILED(hr)) return errorFromHresult(hr);
+    return object;
+}
+
+// The top-level window whose title is the caption, else the first whose title begins with it.
+HWND windowTitled(const std::wstring& caption) {
+    struct Search {
+        const std::wstring& caption;
+        HWND exact = nullptr;
+        HWND prefix = nullptr;
+    } search{caption};
+    EnumWindows(
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            if (!IsWindowVisible(hwnd)) return TRUE;
+            const int length = GetWindowTextLengthW(hwnd);
+            std::wstring title(static_cast<size_t>(length) + 1, L'\0');
+            title.resize(static_cast<size_t>(GetWindowTextW(hwnd, title.data(), length + 1)));
+            if (title == s->caption) {
+                s->exact = hwnd;
+                return FALSE;
+            }
+            if (!s->prefix && title.starts_with(s->caption)) s->prefix = hwnd;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.exact ? search.exact : search.prefix;
+}
+
+class ComCadLink final : public CadLink {
+public:
+    explicit ComCadLink(HWND owner) : owner_(owner) {}
+
+    void connect() override {
+        CLSID clsid{};
+        HRESULT hr = CLSIDFromProgID(kCadClass, &clsid);
+        // Attach to the running CAD first; start one only when none answers.
+        ComPtr<IUnknown> running;
+        if (SUCCEEDED(hr)) hr = GetActiveObject(clsid, nullptr, &running);
+        ComPtr<IDispatch> app;
+        if (SUCCEEDED(hr)) hr = running.As(&app);
+        if (FAILED(hr)) {
+            hr = CLSIDFromProgID(kCadClass, &clsid);
+            if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_PPV_ARGS(&app));
+            if (FAILED(hr)) {
+                MessageBoxW(owner_, describeHresult(hr).c_str(), kToolTitle, MB_OK);
+                return;
+            }
+        }
+        cadApp_ = app;
+
+        // From here on a failing step is passed over; the commands meet it at their next call.
+        (void)putProperty(cadApp_.Get(), L"Visible", {Variant::fromBool(true).get()});
+        if (auto document = objectProperty(cadApp_.Get(), L"ActiveDocument"); document.ok())
+            cadDoc_ = document.value();
+        DispatchResult caption = getProperty(cadApp_.Get(), L"Caption");
+        if (caption.ok() && caption.value().type() == VT_BSTR && caption.value().get()->bstrVal) {
+            const VARIANT* value = caption.value().get();
+            const std::wstring title(value->bstrVal, SysStringLen(value->bstrVal));
+            if (HWND window = windowTitled(title)) {
+                if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+                SetForegroundWindow(window);
+            }
+        }
+    }
+
+    CadResult<Point3> getPoint(std::wstring_view prompt) override {
+        auto utility = objectProperty(cadDoc_.Get(), L"Utility");
+        if (!utility.ok()) return utility.error();
+        Variant text;
+        if (HRESULT hr = text.assignString(prompt); FAILED(hr)) return errorFromHresult(hr);
+        DispatchResult result = callMethod(utility.value().Get(), L"GetPoint", {Variant::omitted().get(), text.get()});
+        if (!result.ok()) return toCadError(result.error());
+        Point3 point{};
+        if (HRESULT hr = readPoint(*result.value().get(), point); FAILED(hr)) return errorFromHresult(hr);
+        return point;
+    }
+
+    CadResult<EntityRef> addPoint(double x, double y, double z) override {
+        auto modelSpace = objectProperty(cadDoc_.Get(), L"ModelSpace");
+        if (!modelSpace.ok()) return modelSpace.error();
+        SafeArray coordinates;
+        if (HRESULT hr = makePointArray(x, y, z, coordinates); FAILED(hr)) return errorFromHresult(hr);
+        Variant byReference = Variant::refToArray(VT_R8, coordinates);
+        DispatchResult result = callMethod(modelSpace.value().Get(), L"AddPoint", {byReference.get()});
+        if (!result.ok()) return toCadError(result.error());
+        ComPtr<IDispatch> entity;
+        if (HRESULT hr = readDispatch(*result.value().get(), entity); FAILED(hr)) return errorFromHresult(hr);
+        return EntityRef{share(std::move(entity))};
+    }
+
+    CadStatus setColor(const EntityRef& entity, std::int16_t colourIndex) override {
+        if (!entity.object) return noObject();
+        DispatchResult result = putProperty(dispatchOf(entity.object), L"Color", {Variant::fromI2(colourIndex).get()});
+        if (!result.ok()) return toCadError(result.error());
+        return cadOk();
+    }
+
+    CadStatus setVariable(std::wstring_view name, std::int16_t value) override {
+        if (!cadDoc_) return noObject();
+        Variant nameText;
+        if (HRESULT hr = nameText.assignString(name); FAILED(hr)) return errorFromHresult(hr);
+        DispatchResult result = callMethod(cadDoc_.Get(), L"SetVariable", {nameText.get(), Variant::fromI2(value).get()});
+        if (!result.ok()) return toCadError(result.error());
+        return cadOk();
+    }
+
+    CadResult<GroupRef> addGroup(std::wstring_view name) override {
+        auto groups = objectProperty(cadDoc_.Get(), L"Groups");
+        if (!groups.ok()) return groups.error();
+        Bstr text;
+        if (HRESULT hr = text.assign(name); FAILED(hr)) return errorFromHresult(hr);
+        Variant byReference = Variant::refToString(text);
+        DispatchResult result = callMethod(groups.value().Get(), L"Add", {byReference.get()});
+        if (!result.ok()) return toCadError(result.error());
+        ComPtr<IDispatch> group;
+        if (HRESULT hr = readDispatch(*result.value().get(), group); FAILED(hr)) return errorFromHresult(hr);
+        return GroupRef{share(std::move(group))};
+    }
+
+    CadStatus appendItems(const GroupRef& group, std::span<const EntityRef> entities) override {
+        if (!group.object) return noObject();
+        std::vector<IDispatch*> members;
+        members.reserve(entities.size());
+        for (const EntityRef& entity : entities) members.push_back(dispatchOf(entity.object));
+        SafeArray array;
+        if (HRESULT hr = makeDispatchArray(members, array); FAILED(hr)) return errorFromHresult(hr);
+        // By value: Wine's proxy corrupts a by-reference array of objects on the way back
+        // (the tool crashed destroying it), and the CAD accepts either form.
+        Variant entityArray = Variant::fromArray(VT_DISPATCH, std::move(array));
+        DispatchResult result = callMethod(dispatchOf(group.object), L"AppendItems", {entityArray.get()});
+        if (!result.ok()) return toCadError(result.error());
+        return cadOk();
+    }
+
+private:
+    HWND owner_;
+    ComPtr<IDispatch> cadApp_;  // the CAD application
+    ComPtr<IDispatch> cadDoc_;  // its active drawing as of the last connect
+};
+
+}  // namespace
+
+std::unique_ptr<CadLink> makeComCadLink(HWND owner) {
+    return std::make_unique<ComCadLink>(owner);
+}
+
+}  // namespace cad

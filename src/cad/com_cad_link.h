@@ -1,0 +1,17 @@
+// The CAD link over late-bound COM automation: attaches to (or starts) the running CAD,
+// keeps the application and its active drawing, and makes every drawing call by name at
+// the moment it is needed.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "cad/cad_link.h"
+
+namespace cad {
+
+// owner: the window that owns the failure box shown when the CAD cannot be started.
+std::unique_ptr<CadLink> makeComCadLink(HWND owner);
+
+}  // namespace cad

@@ -1,0 +1,86 @@
+// Late-bound calls on an IDispatch: the member is looked up by name at the moment of the
+// call, arguments are passed as VARIANTs, and a failure comes back as the error number and
+// description a VB-style client would see. A busy server is retried for a bounded time.
+// No exception leaves these functions.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <chrono>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <variant>
+
+#include "cad/com_values.h"
+
+namespace cad {
+
+struct DispatchError {
+    std::int32_t number = 0;  // the HRESULT as a signed 32-bit number
+    std::wstring description;
+};
+
+class DispatchResult {
+public:
+    explicit DispatchResult(Variant value) noexcept : state_(std::move(value)) {}
+    explicit DispatchResult(DispatchError error) noexcept : state_(std::move(error)) {}
+
+    [[nodiscard]] bool ok() const noexcept { return state_.index() == 0; }
+    // value() only when ok(), error() only when not.
+    [[nodiscard]] Variant& value() { return std::get<0>(state_); }
+    [[nodiscard]] const Variant& value() const { return std::get<0>(state_); }
+    [[nodiscard]] const DispatchError& error() const { return std::get<1>(state_); }
+
+private:
+    std::variant<Variant, DispatchError> state_;
+};
+
+inline constexpr std::chrono::milliseconds kDefaultBusyBound{10000};
+
+struct CallOptions {
+    // How long a server answering "call rejected" / "retry later" is retried before the
+    // error is reported.
+    std::chrono::milliseconds busyBound = kDefaultBusyBound;
+};
+
+// Calls member on object. flags is DISPATCH_METHOD, DISPATCH_PROPERTYGET (they may be
+// combined) or DISPATCH_PROPERTYPUT. args are in natural (left to right) order; none may
+// be null: pass Variant::omitted() for a left-out optional argument, and Variant::refTo...
+// for by-reference ones. A put takes the new value as its last argument.
+[[nodiscard]] DispatchResult invoke(IDispatch* object, const wchar_t* member, WORD flags,
+                                    std::initializer_list<const VARIANT*> args,
+                                    const CallOptions& options = {}) noexcept;
+
+[[nodiscard]] inline DispatchResult callMethod(IDispatch* object, const wchar_t* member,
+                                               std::initializer_list<const VARIANT*> args = {},
+                                               const CallOptions& options = {}) noexcept {
+    return invoke(object, member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, options);
+}
+[[nodiscard]] inline DispatchResult getProperty(IDispatch* object, const wchar_t* member,
+                                                std::initializer_list<const VARIANT*> args = {},
+                                                const CallOptions& options = {}) noexcept {
+    return invoke(object, member, DISPATCH_PROPERTYGET, args, options);
+}
+[[nodiscard]] inline DispatchResult putProperty(IDispatch* object, const wchar_t* member,
+                                                std::initializer_list<const VARIANT*> args,
+                                                const CallOptions& options = {}) noexcept {
+    return invoke(object, member, DISPATCH_PROPERTYPUT, args, options);
+}
+
+// The error a VB-style client reports for a call that returned hr with this EXCEPINFO
+// (already filled in): the scode for DISP_E_EXCEPTION, else a FACILITY_CONTROL number
+// made from wCode, else hr. Description: the EXCEPINFO's, else the system's text for the
+// number, else "0x%08X".
+[[nodiscard]] DispatchError errorFromCall(HRESULT hr, const EXCEPINFO* info) noexcept;
+
+// The system's message for an HRESULT without trailing line breaks, or "0x%08X".
+std::wstring describeHresult(HRESULT hr);
+
+// Cross-process round trips made by invoke (each GetIDsOfNames and each Invoke attempt),
+// process-wide, for benchmarks.
+std::uint64_t roundTrips() noexcept;
+void resetRoundTrips() noexcept;
+
+}  // namespace cad

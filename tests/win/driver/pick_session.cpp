@@ -1,0 +1,162 @@
+// Plays a list of user steps against the running tool and writes what the user would see
+// afterwards (the output box, the pick-nodes button, every message box in order) as JSON,
+// for the picking tests to check together with the stand-in CAD's journal.
+// Steps: set:Text3=0.001  click:Command3  wait:SECONDS  sleep:MS  screenclick:X,Y  key:enter
+//        snapshot:LABEL (output box, pick-nodes button, foreground window)  shot:FILE.bmp
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/main_window_ids.h"
+#include "harness.h"
+
+namespace driver {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct SeenMessage {
+    std::wstring caption;
+    std::wstring text;
+};
+
+struct Snapshot {
+    std::wstring label;
+    std::wstring text8;
+    bool command1 = false;
+    std::wstring foreground;
+};
+
+int controlId(const std::wstring& name) {
+    if (name == L"Text1") return app::IdText1;
+    if (name == L"Text3") return app::IdText3;
+    if (name == L"Text8") return app::IdText8;
+    if (name == L"Command1") return app::IdCommand1;
+    if (name == L"Command3") return app::IdCommand3;
+    return 0;
+}
+
+std::string utf8(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::string json(const std::wstring& text) {
+    std::string out = "\"";
+    for (char c : utf8(text)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// The tool's open message box, if any.
+HWND messageBoxOf(DWORD processId) { return findTopLevel(processId, L"#32770"); }
+
+// Answers every message box with OK, noting it, until the tool has no command running.
+bool waitIdle(HWND main, DWORD processId, std::vector<SeenMessage>& seen, std::chrono::seconds bound) {
+    return waitFor(
+        [&] {
+            if (HWND box = messageBoxOf(processId)) {
+                Sleep(100);  // let it finish drawing
+                seen.push_back({windowText(box), windowText(GetDlgItem(box, 0xFFFF))});
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                waitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5s);
+                return false;
+            }
+            DWORD_PTR running = 1;
+            if (!SendMessageTimeoutW(main, app::kQueryCommandRunning, 0, 0, SMTO_ABORTIFHUNG, 200, &running))
+                return false;
+            return running == 0;
+        },
+        bound);
+}
+
+}  // namespace
+
+int pickSession(const std::wstring& tool, const std::wstring& resultPath, const std::vector<std::wstring>& steps) {
+    Checks checks;
+    Process process;
+    HWND main = nullptr;
+    checks.expect(process.start(tool) &&
+                      waitFor([&] { return (main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; }, 30s),
+                  L"tool started");
+    std::vector<SeenMessage> seen;
+    std::vector<Snapshot> snapshots;
+    for (const std::wstring& step : steps) {
+        if (!main) break;
+        const size_t colon = step.find(L':');
+        const std::wstring verb = step.substr(0, colon);
+        const std::wstring arg = colon == std::wstring::npos ? L"" : step.substr(colon + 1);
+        if (verb == L"set") {
+            const size_t eq = arg.find(L'=');
+            SendMessageW(GetDlgItem(main, controlId(arg.substr(0, eq))), WM_SETTEXT, 0,
+                         reinterpret_cast<LPARAM>(arg.substr(eq + 1).c_str()));
+        } else if (verb == L"click") {
+            // Posted: the tool stays inside the CAD's calls until the command ends.
+            PostMessageW(GetDlgItem(main, controlId(arg)), BM_CLICK, 0, 0);
+            Sleep(100);
+        } else if (verb == L"wait") {
+            checks.expect(waitIdle(main, process.id(), seen, std::chrono::seconds(_wtoi(arg.c_str()))),
+                          L"command finished within " + arg + L" s");
+        } else if (verb == L"sleep") {
+            Sleep(static_cast<DWORD>(_wtoi(arg.c_str())));
+        } else if (verb == L"screenclick") {
+            const size_t comma = arg.find(L',');
+            const int x = _wtoi(arg.substr(0, comma).c_str());
+            const int y = _wtoi(arg.substr(comma + 1).c_str());
+            SetCursorPos(x - 5, y - 5);  // the CAD sees the pointer arrive, as from a hand
+            Sleep(50);
+            clickAt(x, y);
+            Sleep(150);
+        } else if (verb == L"snapshot") {
+            snapshots.push_back({arg, windowText(GetDlgItem(main, app::IdText8)),
+                                 IsWindowEnabled(GetDlgItem(main, app::IdCommand1)) != 0,
+                                 windowText(GetForegroundWindow())});
+        } else if (verb == L"shot") {
+            checks.expect(saveScreenshot(arg), L"screenshot " + arg);
+        } else if (verb == L"key" && arg == L"enter") {
+            pressKey(VK_RETURN);
+        } else {
+            checks.expect(false, L"known step " + step);
+        }
+    }
+    const bool alive = main && WaitForSingleObject(process.handle(), 0) == WAIT_TIMEOUT;
+    checks.expect(alive, L"tool still running");
+    std::string out = "{\"alive\":" + std::string(alive ? "true" : "false");
+    if (alive) {
+        out += ",\"text8\":" + json(windowText(GetDlgItem(main, app::IdText8)));
+        out += ",\"text1\":" + json(windowText(GetDlgItem(main, app::IdText1)));
+        out += ",\"command1\":" + std::string(IsWindowEnabled(GetDlgItem(main, app::IdCommand1)) ? "true" : "false");
+    }
+    out += ",\"snapshots\":[";
+    for (size_t i = 0; i < snapshots.size(); ++i) {
+        const Snapshot& s = snapshots[i];
+        out += (i ? "," : "") + std::string("{\"label\":") + json(s.label) + ",\"text8\":" + json(s.text8) +
+               ",\"command1\":" + (s.command1 ? "true" : "false") + ",\"foreground\":" + json(s.foreground) + "}";
+    }
+    out += "],\"messages\":[";
+    for (size_t i = 0; i < seen.size(); ++i)
+        out += (i ? "," : "") + std::string("{\"caption\":") + json(seen[i].caption) + ",\"text\":" + json(seen[i].text) + "}";
+    out += "]}\n";
+    if (FILE* file = _wfopen(resultPath.c_str(), L"wb")) {
+        fwrite(out.data(), 1, out.size(), file);
+        fclose(file);
+    } else {
+        checks.expect(false, L"result written to " + resultPath);
+    }
+    return checks.summary();
+}
+
+}  // namespace driver
