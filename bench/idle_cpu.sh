@@ -10,13 +10,8 @@ prefix=${1:-/tmp/bench-prefix}
 out=$root/build/bench
 settle=${SETTLE:-8} span=${SPAN:-20}
 mkdir -p "$out"
-for src in idle_cpu two_timers; do
-  flags=-municode
-  [ "$src" = two_timers ] && flags="$flags -mwindows"
-  if [ ! -e "$out/$src.exe" ] || [ "$root/bench/$src.cpp" -nt "$out/$src.exe" ]; then
-    x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static $flags -o "$out/$src.exe" "$root/bench/$src.cpp"
-  fi
-done
+# The programs come from the Windows build (scripts/build.sh).
+bench=$root/build/win/bench
 tool=$root/build/win/src/pontiro.exe
 [ -e "$tool" ] || { echo "build the tool first: scripts/build.sh" >&2; exit 1; }
 
@@ -42,7 +37,7 @@ ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 
 measure() {  # name windows-exe unix-exe
   local name=$1 exe=$2 log="$out/$1.log"
-  wine "$out/idle_cpu.exe" "$exe" "$settle" "$span" >"$log" 2>&1 &
+  wine "$bench/idle_cpu.exe" "$exe" "$settle" "$span" >"$log" 2>&1 &
   local helper=$!
   sleep "$settle"
   local server; server=$(server_pid)
@@ -60,7 +55,7 @@ measure() {  # name windows-exe unix-exe
   eval "${name}_cpu=$cpu ${name}_server=$server_ms"
 }
 
-measure baseline "$(winepath -w "$out/two_timers.exe")" "$out/two_timers.exe"
+measure baseline "$(winepath -w "$bench/two_timers.exe")" "$bench/two_timers.exe"
 measure tool "$(winepath -w "$tool")" "$tool"
 awk -v t="$tool_cpu" -v b="$baseline_cpu" -v ts="$tool_server" -v bs="$baseline_server" 'BEGIN {
   printf "ratio tool/baseline, process CPU: %.2f (target at most 1.1)\n", (b > 0 ? t / b : 0)

@@ -1,0 +1,192 @@
+// A 100-node pick run against the stand-in CAD: the tool's own CAD link and pick-nodes
+// command, against the floor of the same CAD calls made with names resolved once. Prints
+// the cross-process round trips per node and the median times of both and their ratio,
+// runs alternating. Usage (under Wine): pick_bench CADSTANDIN.exe WORKDIR [RUNS]
+#include <windows.h>
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cad/com_cad_link.h"
+#include "cad/com_values.h"
+#include "cad/dispatch.h"
+#include "cad/pick_commands.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr int kNodes = 100;
+
+double seconds() {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// A stand-in answering an origin and kNodes picks from a script, started by hand.
+class Standin {
+public:
+    Standin(const std::wstring& exe, const std::wstring& script) {
+        std::wstring command = L"\"" + exe + L"\" --script \"" + script + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        started_ = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                  &startup, &info_) != 0;
+    }
+    ~Standin() {
+        if (!started_) return;
+        TerminateProcess(info_.hProcess, 0);
+        WaitForSingleObject(info_.hProcess, 10000);
+        CloseHandle(info_.hProcess);
+        CloseHandle(info_.hThread);
+    }
+    Standin(const Standin&) = delete;
+    Standin& operator=(const Standin&) = delete;
+
+    // The application object once the stand-in has registered it.
+    ComPtr<IDispatch> attach() const {
+        CLSID clsid{};
+        if (!started_ || FAILED(CLSIDFromProgID(L"AutoCAD.Application", &clsid))) return nullptr;
+        for (int i = 0; i < 300; ++i) {
+            ComPtr<IUnknown> running;
+            ComPtr<IDispatch> app;
+            if (SUCCEEDED(GetActiveObject(clsid, nullptr, &running)) && SUCCEEDED(running.As(&app))) return app;
+            Sleep(50);
+        }
+        return nullptr;
+    }
+
+private:
+    bool started_ = false;
+    PROCESS_INFORMATION info_{};
+};
+
+struct Run {
+    double seconds = 0;
+    std::uint64_t roundTrips = 0;
+    bool ok = false;
+};
+
+// The tool's way: its CAD link and its pick-nodes command, every name looked up per call.
+Run toolRun(const std::wstring& standin, const std::wstring& script) {
+    Standin cad(standin, script);
+    Run run;
+    if (!cad.attach()) return run;
+    auto link = cad::makeComCadLink(nullptr);
+    cad::PickState state;
+    const cad::CommandOutcome origin = cad::initialiseOrigin(*link, state, {});
+    if (!origin.enablePickNodes) return run;
+    cad::NodeListInputs inputs{L"1", [] { return std::wstring(L"2"); }};
+    cad::resetRoundTrips();
+    const double start = seconds();
+    const cad::CommandOutcome outcome = cad::pickNodes(*link, state, inputs);
+    run.seconds = seconds() - start;
+    run.roundTrips = cad::roundTrips();
+    run.ok = outcome.messages.empty() && outcome.outputText &&
+             std::count(outcome.outputText->begin(), outcome.outputText->end(), L'\n') == kNodes;
+    return run;
+}
+
+// The floor: the same CAD calls per node (Utility, GetPoint, ModelSpace, AddPoint, Color),
+// names resolved once, arguments built once.
+Run floorRun(const std::wstring& standin, const std::wstring& script) {
+    Standin cad(standin, script);
+    Run run;
+    ComPtr<IDispatch> app = cad.attach();
+    if (!app) return run;
+    auto dispid = [](IDispatch* object, const wchar_t* name) {
+        DISPID id = DISPID_UNKNOWN;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+        return id;
+    };
+    auto call = [](IDispatch* object, DISPID id, WORD flags, std::vector<VARIANT> args, VARIANT* result) {
+        std::reverse(args.begin(), args.end());
+        DISPID named = DISPID_PROPERTYPUT;
+        DISPPARAMS params{args.data(), flags == DISPATCH_PROPERTYPUT ? &named : nullptr,
+                          static_cast<UINT>(args.size()), flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
+        return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+    };
+    cad::Variant document;
+    call(app.Get(), dispid(app.Get(), L"ActiveDocument"), DISPATCH_PROPERTYGET, {}, document.put());
+    IDispatch* doc = document.type() == VT_DISPATCH ? document.get()->pdispVal : nullptr;
+    if (!doc) return run;
+    const DISPID utilityId = dispid(doc, L"Utility"), modelSpaceId = dispid(doc, L"ModelSpace");
+    DISPID getPointId = DISPID_UNKNOWN, addPointId = DISPID_UNKNOWN, colorId = DISPID_UNKNOWN;
+    cad::Variant omitted = cad::Variant::omitted();
+    cad::Variant prompt;
+    (void)prompt.assignString(L"点取第1节点(右键或回车结束) ");
+    cad::SafeArray point;
+    (void)cad::makePointArray(0, 0, 0, point);
+    cad::Variant pointRef = cad::Variant::refToArray(VT_R8, point);
+    cad::Variant green = cad::Variant::fromI2(3);
+
+    double begin = 0;
+    for (int k = 0; k <= kNodes; ++k) {
+        if (k == 1) begin = seconds();  // pick 0 stands for the origin: not timed
+        cad::Variant utility, picked, modelSpace, entity, ignored;
+        call(doc, utilityId, DISPATCH_PROPERTYGET, {}, utility.put());
+        if (getPointId == DISPID_UNKNOWN) getPointId = dispid(utility.get()->pdispVal, L"GetPoint");
+        if (FAILED(call(utility.get()->pdispVal, getPointId, DISPATCH_METHOD, {*omitted.get(), *prompt.get()}, picked.put())))
+            return run;
+        call(doc, modelSpaceId, DISPATCH_PROPERTYGET, {}, modelSpace.put());
+        if (addPointId == DISPID_UNKNOWN) addPointId = dispid(modelSpace.get()->pdispVal, L"AddPoint");
+        call(modelSpace.get()->pdispVal, addPointId, DISPATCH_METHOD, {*pointRef.get()}, entity.put());
+        if (entity.type() != VT_DISPATCH) return run;
+        if (colorId == DISPID_UNKNOWN) colorId = dispid(entity.get()->pdispVal, L"Color");
+        call(entity.get()->pdispVal, colorId, DISPATCH_PROPERTYPUT, {*green.get()}, ignored.put());
+    }
+    run.seconds = seconds() - begin;
+    run.roundTrips = 5 * kNodes;
+    run.ok = true;
+    return run;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        std::printf("usage: pick_bench CADSTANDIN.exe WORKDIR [RUNS]\n");
+        return 2;
+    }
+    const std::wstring standin = argv[1], work = argv[2];
+    const int runs = argc > 3 ? std::max(1, _wtoi(argv[3])) : 5;
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    const std::wstring script = work + L"\\pick_bench_answers.txt";
+    {
+        std::ofstream out(script.c_str());
+        for (int k = 0; k <= kNodes; ++k) out << "point " << k * 10 << " " << k * 5 << "\n";
+        out << "enter\n";
+    }
+    std::vector<double> tool, floor;
+    std::uint64_t toolTrips = 0;
+    bool ok = true;
+    for (int i = 0; i < runs; ++i) {
+        const Run a = toolRun(standin, script);
+        const Run b = floorRun(standin, script);
+        ok = ok && a.ok && b.ok;
+        tool.push_back(a.seconds);
+        floor.push_back(b.seconds);
+        toolTrips = a.roundTrips;
+        std::printf("run %d: tool %.3f s, floor %.3f s\n", i + 1, a.seconds, b.seconds);
+        std::fflush(stdout);
+    }
+    std::printf("round trips per node: tool %.2f (target at most 10), floor %.2f\n",
+                static_cast<double>(toolTrips) / kNodes, 5.0);
+    std::printf("100-node run, median of %d: tool %.3f s, floor %.3f s, ratio %.3f (target at most 1.2)\n", runs,
+                median(tool), median(floor), median(floor) > 0 ? median(tool) / median(floor) : 0.0);
+    CoUninitialize();
+    return ok ? 0 : 1;
+}
