@@ -378,13 +378,7 @@ int aboutWindow(const std::wstring& tool, int dpi, const std::wstring& outDir, c
     checks.expect(http.ok() && mailto.ok(), L"recorder registered as http and mailto handler");
 
     Process process;
-    if (!process.start(tool)) {
-        checks.expect(false, L"start " + tool);
-        return checks.summary();
-    }
-    HWND main = nullptr;
-    checks.expect(waitFor([&] { return (main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; }, 30s),
-                  L"main window shown");
+    HWND main = launchTool(checks, process, tool);
     if (!main) return checks.summary();
     Scenario scenario(checks, process, main, log);
 

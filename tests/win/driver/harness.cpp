@@ -1,5 +1,7 @@
 #include "harness.h"
 
+#include "app/main_window_ids.h"
+
 #include <cmath>
 #include <cstdio>
 #include <thread>
@@ -61,6 +63,15 @@ void Process::kill() {
         TerminateProcess(info_.hProcess, 99);
         WaitForSingleObject(info_.hProcess, 5000);
     }
+}
+
+HWND launchTool(Checks& checks, Process& process, const std::wstring& exe) {
+    HWND main = nullptr;
+    checks.expect(process.start(exe) &&
+                      waitFor([&] { return (main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; },
+                              std::chrono::seconds(30)),
+                  L"tool started, main window shown");
+    return main;
 }
 
 HWND findTopLevel(DWORD processId, const wchar_t* wantedClass) {

@@ -53,6 +53,9 @@ private:
     PROCESS_INFORMATION info_{};
 };
 
+// Starts the tool and waits for its main window (checked); null when it did not come up.
+HWND launchTool(Checks& checks, Process& process, const std::wstring& exe);
+
 // The visible top-level window of the process with that class, or null.
 HWND findTopLevel(DWORD processId, const wchar_t* className);
 std::wstring windowText(HWND hwnd);

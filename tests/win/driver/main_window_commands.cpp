@@ -41,17 +41,6 @@ bool colourBecomes(HWND edit, COLORREF wanted) {
     return waitFor([&] { return backgroundOf(edit) == wanted; }, 3s);
 }
 
-HWND startTool(Checks& checks, Process& process, const std::wstring& tool) {
-    if (!process.start(tool)) {
-        checks.expect(false, L"start " + tool);
-        return nullptr;
-    }
-    HWND main = nullptr;
-    checks.expect(waitFor([&] { return (main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; }, 30s),
-                  L"main window shown");
-    return main;
-}
-
 void checkStartUp(Checks& checks, HWND main, int dpi) {
     const RECT outer = windowRect(main);
     const int width = outer.right - outer.left, height = outer.bottom - outer.top;
@@ -205,7 +194,7 @@ int mainWindowCommands(const std::wstring& tool, int dpi, const std::wstring& ou
     checks.expectEqual(screenDpi(), dpi, L"screen DPI as the harness set it");
     {
         Process process;
-        HWND main = startTool(checks, process, tool);
+        HWND main = launchTool(checks, process, tool);
         if (!main) return checks.summary();
         checkStartUp(checks, main, dpi);
         checkFocusColours(checks, main);
@@ -217,7 +206,7 @@ int mainWindowCommands(const std::wstring& tool, int dpi, const std::wstring& ou
     }
     {
         Process process;
-        HWND main = startTool(checks, process, tool);
+        HWND main = launchTool(checks, process, tool);
         if (!main) return checks.summary();
         SetForegroundWindow(main);
         checks.expect(clickCloseBox(main), L"close box found on the title bar");

@@ -110,13 +110,7 @@ int mainWindowLayout(const std::wstring& tool, int dpi, const std::wstring& outD
     checks.expectEqual(screenDpi(), dpi, L"screen DPI as the harness set it");
 
     Process process;
-    if (!process.start(tool)) {
-        checks.expect(false, L"start " + tool);
-        return checks.summary();
-    }
-    HWND main = nullptr;
-    checks.expect(waitFor([&] { return (main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; }, 30s),
-                  L"main window shown");
+    HWND main = launchTool(checks, process, tool);
     if (!main) return checks.summary();
     HWND text8 = GetDlgItem(main, app::IdText8);
     checks.expect(waitFor([&] { return focusedWindow(main) == text8; }, 5s), L"focus starts in the output box");

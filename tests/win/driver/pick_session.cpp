@@ -88,10 +88,7 @@ bool waitIdle(HWND main, DWORD processId, std::vector<SeenMessage>& seen, std::c
 int pickSession(const std::wstring& tool, const std::wstring& resultPath, const std::vector<std::wstring>& steps) {
     Checks checks;
     Process process;
-    HWND main = nullptr;
-    checks.expect(process.start(tool) &&
-                      waitFor([&] { return (main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; }, 30s),
-                  L"tool started");
+    HWND main = launchTool(checks, process, tool);
     std::vector<SeenMessage> seen;
     std::vector<Snapshot> snapshots;
     for (const std::wstring& step : steps) {
@@ -143,12 +140,23 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
     out += ",\"snapshots\":[";
     for (size_t i = 0; i < snapshots.size(); ++i) {
         const Snapshot& s = snapshots[i];
-        out += (i ? "," : "") + std::string("{\"label\":") + json(s.label) + ",\"text8\":" + json(s.text8) +
-               ",\"command1\":" + (s.command1 ? "true" : "false") + ",\"foreground\":" + json(s.foreground) + "}";
+        out += i ? ",{\"label\":" : "{\"label\":";
+        out += json(s.label);
+        out += ",\"text8\":";
+        out += json(s.text8);
+        out += s.command1 ? ",\"command1\":true" : ",\"command1\":false";
+        out += ",\"foreground\":";
+        out += json(s.foreground);
+        out += "}";
     }
     out += "],\"messages\":[";
-    for (size_t i = 0; i < seen.size(); ++i)
-        out += (i ? "," : "") + std::string("{\"caption\":") + json(seen[i].caption) + ",\"text\":" + json(seen[i].text) + "}";
+    for (size_t i = 0; i < seen.size(); ++i) {
+        out += i ? ",{\"caption\":" : "{\"caption\":";
+        out += json(seen[i].caption);
+        out += ",\"text\":";
+        out += json(seen[i].text);
+        out += "}";
+    }
     out += "]}\n";
     if (FILE* file = _wfopen(resultPath.c_str(), L"wb")) {
         fwrite(out.data(), 1, out.size(), file);

@@ -27,12 +27,8 @@ struct Started {
 
 Started startTool(Checks& checks, Process& process, const std::wstring& tool) {
     Started s;
-    if (!process.start(tool)) {
-        checks.expect(false, L"start " + tool);
-        return s;
-    }
-    checks.expect(waitFor([&] { return (s.main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; }, 30s),
-                  L"main window shown");
+    s.main = launchTool(checks, process, tool);
+    if (!s.main) return s;
     const std::vector<HWND> promos = promo_test::promoWindows(process.id());
     checks.expectEqual<unsigned>(static_cast<unsigned>(promos.size()), 2u, L"two promotion windows");
     if (promos.size() == 2) {

@@ -224,13 +224,7 @@ int promoShortScreen(const std::wstring& tool, const std::wstring& outDir) {
                   std::to_wstring(g.screenHeight) + L" pixels");
     moveMouseTo(g.screenWidth / 2, g.screenHeight - 20);
     Process process;
-    if (!process.start(tool)) {
-        checks.expect(false, L"start " + tool);
-        return checks.summary();
-    }
-    HWND main = nullptr;
-    checks.expect(waitFor([&] { return (main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; }, 30s),
-                  L"main window shown");
+    if (!launchTool(checks, process, tool)) return checks.summary();
     const std::vector<HWND> promos = promo_test::promoWindows(process.id());
     checks.expectEqual<unsigned>(static_cast<unsigned>(promos.size()), 2u, L"two promotion windows");
     if (promos.size() != 2) return checks.summary();
