@@ -70,8 +70,8 @@ constexpr std::array kControls{
 };
 
 const ControlSpec* specFor(int id) {
-    for (const ControlSpec& spec : kControls)
-        if (spec.id == id) return &spec;
+    for (const ControlSpec& design : kControls)
+        if (design.id == id) return &design;
     return nullptr;
 }
 
@@ -245,11 +245,11 @@ void AboutWindow::createControls() {
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                instance_, nullptr);
-    for (const ControlSpec& spec : kControls) {
-        const app::PixelRect px = app::toPixels(spec.rect, tpp_);
+    for (const ControlSpec& design : kControls) {
+        const app::PixelRect px = app::toPixels(design.rect, tpp_);
         const wchar_t* cls = L"STATIC";
         DWORD style = WS_CHILD | WS_VISIBLE;
-        switch (spec.kind) {
+        switch (design.kind) {
         case Kind::Header:
             // Below the icon and the text: must not paint over them.
             style |= SS_NOTIFY | WS_CLIPSIBLINGS;
@@ -271,15 +271,15 @@ void AboutWindow::createControls() {
             style |= WS_TABSTOP | BS_PUSHBUTTON;
             break;
         }
-        HWND control = CreateWindowExW(0, cls, spec.text, style, px.left, px.top, px.width, px.height, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
+        HWND control = CreateWindowExW(0, cls, design.text, style, px.left, px.top, px.width, px.height, hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_,
                                        nullptr);
         if (!control) continue;
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(spec.font)), FALSE);
-        if (spec.kind == Kind::Label || spec.kind == Kind::Link) app::sizeLabelToText(control);
-        if (spec.kind == Kind::Link)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(design.font)), FALSE);
+        if (design.kind == Kind::Label || design.kind == Kind::Link) app::sizeLabelToText(control);
+        if (design.kind == Kind::Link)
             SetWindowSubclass(control, handPointerProc, 0, reinterpret_cast<DWORD_PTR>(handCursor_));
-        if (spec.tooltip) addTooltip(control, spec.tooltip);
+        if (design.tooltip) addTooltip(control, design.tooltip);
     }
 }
 
@@ -295,15 +295,15 @@ void AboutWindow::addTooltip(HWND control, const wchar_t* text) {
 }
 
 LRESULT AboutWindow::onCtlColorStatic(HDC dc, HWND control) {
-    const ControlSpec* spec = specFor(GetDlgCtrlID(control));
-    if (spec && (spec->kind == Kind::Header || spec->kind == Kind::HeaderText || spec->kind == Kind::Icon)) {
+    const ControlSpec* design = specFor(GetDlgCtrlID(control));
+    if (design && (design->kind == Kind::Header || design->kind == Kind::HeaderText || design->kind == Kind::Icon)) {
         // The header text shows the white strip through it.
-        SetTextColor(dc, spec->ink);
+        SetTextColor(dc, design->ink);
         SetBkColor(dc, kWhite);
         SetBkMode(dc, TRANSPARENT);
         return reinterpret_cast<LRESULT>(whiteBrush_.get());
     }
-    if (spec) SetTextColor(dc, spec->ink);
+    if (design) SetTextColor(dc, design->ink);
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }

@@ -151,13 +151,13 @@ void MainWindow::onCreate() {
 }
 
 void MainWindow::createControls() {
-    for (const ControlSpec& spec : kControls) {
-        const PixelRect px = toPixels(spec.rect, tpp_);
+    for (const ControlSpec& design : kControls) {
+        const PixelRect px = toPixels(design.rect, tpp_);
         const wchar_t* cls = L"STATIC";
         DWORD style = WS_CHILD | WS_VISIBLE;
         DWORD exStyle = 0;
         HFONT font = uiFont_.get();
-        switch (spec.kind) {
+        switch (design.kind) {
         case Kind::MultiLineEdit:
             cls = L"EDIT";
             style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
@@ -181,14 +181,14 @@ void MainWindow::createControls() {
             style |= SS_OWNERDRAW;
             break;
         }
-        HWND control = CreateWindowExW(exStyle, cls, spec.text, style, px.left, px.top, px.width,
+        HWND control = CreateWindowExW(exStyle, cls, design.text, style, px.left, px.top, px.width,
                                        px.height, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
                                        instance_, nullptr);
         if (!control) continue;
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (spec.kind == Kind::AutoSizeLabel) sizeLabelToText(control);
-        if (spec.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
+        if (design.kind == Kind::AutoSizeLabel) sizeLabelToText(control);
+        if (design.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
     }
     // The pick-nodes command waits for an origin.
     EnableWindow(GetDlgItem(hwnd_, IdCommand1), FALSE);

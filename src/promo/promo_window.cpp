@@ -151,12 +151,12 @@ void PromoWindow::createControls() {
         DestroyWindow(paneContainer_);
         paneContainer_ = nullptr;
     }
-    for (const GlyphSpec& spec : kGlyphs) {
-        const app::PixelRect px = app::toPixels(spec.rect, tpp_);
-        const DWORD kind = spec.id == IdLabel1 ? SS_LEFT : SS_OWNERDRAW;
+    for (const GlyphSpec& design : kGlyphs) {
+        const app::PixelRect px = app::toPixels(design.rect, tpp_);
+        const DWORD kind = design.id == IdLabel1 ? SS_LEFT : SS_OWNERDRAW;
         HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_NOTIFY | kind,
                                        px.left, px.top, px.width, px.height, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_, nullptr);
         if (control) SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 }
