@@ -1,9 +1,10 @@
 #include "rules/dxf.h"
 
 #include <charconv>
-#include <cstdlib>
 #include <optional>
 #include <vector>
+
+#include "rules/text.h"
 
 namespace standin {
 namespace {
@@ -52,16 +53,7 @@ bool readPairs(std::string_view text, std::vector<Pair>& pairs, std::string& err
     return true;
 }
 
-std::optional<double> number(std::string_view s) {
-    // std::from_chars for double is not in every standard library we build with; strtod
-    // on a bounded copy is.
-    std::string copy(s);
-    if (copy.empty()) return std::nullopt;
-    char* end = nullptr;
-    const double v = std::strtod(copy.c_str(), &end);
-    if (end != copy.c_str() + copy.size()) return std::nullopt;
-    return v;
-}
+
 
 class Reader {
 public:
@@ -118,7 +110,7 @@ private:
     void readLine(DxfResult& out) {
         Vec2 a, b;
         for (const Pair& p : entityData()) {
-            const auto v = number(p.value);
+            const auto v = wholeNumber(p.value);
             if (!v) continue;
             if (p.code == 10) a.x = *v;
             if (p.code == 20) a.y = *v;
@@ -133,7 +125,7 @@ private:
         std::vector<Vec2> points;
         bool closed = false;
         for (const Pair& p : entityData()) {
-            const auto v = number(p.value);
+            const auto v = wholeNumber(p.value);
             if (!v) continue;
             if (p.code == 70) closed = (static_cast<long>(*v) & 1) != 0;
             // Each vertex starts with its 10; the 20 that follows belongs to it.
@@ -148,7 +140,7 @@ private:
     void readPolyline(DxfResult& out) {
         bool closed = false;
         for (const Pair& p : entityData()) {
-            const auto v = number(p.value);
+            const auto v = wholeNumber(p.value);
             if (p.code == 70 && v) closed = (static_cast<long>(*v) & 1) != 0;
         }
         std::vector<Vec2> points;
@@ -156,7 +148,7 @@ private:
             Vec2 point;
             long flags = 0;
             for (const Pair& p : entityData()) {
-                const auto v = number(p.value);
+                const auto v = wholeNumber(p.value);
                 if (!v) continue;
                 if (p.code == 10) point.x = *v;
                 if (p.code == 20) point.y = *v;

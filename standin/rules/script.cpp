@@ -2,8 +2,9 @@
 
 #include <cctype>
 #include <charconv>
-#include <cstdlib>
 #include <optional>
+
+#include "rules/text.h"
 
 namespace standin {
 namespace {
@@ -45,14 +46,7 @@ std::vector<std::string_view> words(std::string_view line) {
     return out;
 }
 
-std::optional<double> toDouble(std::string_view s) {
-    std::string copy(s);
-    if (copy.empty()) return std::nullopt;
-    char* end = nullptr;
-    const double v = std::strtod(copy.c_str(), &end);
-    if (end != copy.c_str() + copy.size()) return std::nullopt;
-    return v;
-}
+
 
 std::optional<int> toInt(std::string_view s) {
     int v = 0;
@@ -89,9 +83,9 @@ AnswerScript parseAnswerScript(std::string_view text) {
                 fail("point needs X Y [Z]");
                 continue;
             }
-            const auto x = toDouble(w[1]);
-            const auto y = toDouble(w[2]);
-            const auto z = w.size() == 4 ? toDouble(w[3]) : std::optional<double>(0.0);
+            const auto x = wholeNumber(w[1]);
+            const auto y = wholeNumber(w[2]);
+            const auto z = w.size() == 4 ? wholeNumber(w[3]) : std::optional<double>(0.0);
             if (!x || !y || !z) {
                 fail("point needs numbers");
                 continue;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 namespace standin {
 
@@ -85,6 +86,17 @@ std::string jsonString(std::string_view utf8) {
     }
     out += '"';
     return out;
+}
+
+std::optional<double> wholeNumber(std::string_view text) {
+    // std::from_chars for double is not in every standard library we build with; strtod on
+    // a bounded copy is.
+    const std::string copy(text);
+    if (copy.empty()) return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(copy.c_str(), &end);
+    if (end != copy.c_str() + copy.size()) return std::nullopt;
+    return value;
 }
 
 }  // namespace standin

@@ -1,7 +1,8 @@
 // Text rules of the stand-in CAD: group names, case-insensitive member and variable names,
-// and the JSON strings of the journal. Plain code: no windows.h, unit-tested natively.
+// numbers in its input files, and the JSON strings of the journal. Plain code: no windows.h, unit-tested natively.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,9 @@ std::string toUtf8(std::wstring_view text);
 // A JSON string literal, quotes included: " \ and control characters escaped, the rest
 // passed through as UTF-8.
 std::string jsonString(std::string_view utf8);
+
+// The number a whole field holds ("12.5", "-3e2"), or empty when anything else is in it;
+// shared by the DXF reader and the answer script.
+std::optional<double> wholeNumber(std::string_view text);
 
 }  // namespace standin
