@@ -129,7 +129,6 @@ void AboutWindow::showModal(HINSTANCE instance, HWND owner) {
     // Load step: placed anew at every showing, wherever the user had moved it.
     app::centerWindow(hwnd_);
 
-    if (owner_) EnableWindow(owner_, FALSE);
     disableOtherWindows();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
@@ -148,20 +147,17 @@ void AboutWindow::showModal(HINSTANCE instance, HWND owner) {
         DispatchMessageW(&msg);
     }
     enableOtherWindows();
-    if (owner_) {
-        EnableWindow(owner_, TRUE);
-        SetActiveWindow(owner_);
-    }
+    if (owner_) SetActiveWindow(owner_);
 }
 
-// Modal over the whole tool: the promotion windows take no input either meanwhile.
+// Modal over the whole tool: the main window and the promotion windows take no input meanwhile.
 void AboutWindow::disableOtherWindows() {
     disabled_.clear();
     EnumThreadWindows(
         GetCurrentThreadId(),
         [](HWND window, LPARAM param) -> BOOL {
             auto* self = reinterpret_cast<AboutWindow*>(param);
-            if (window != self->hwnd_ && window != self->owner_ && window != self->tooltip_ &&
+            if (window != self->hwnd_ && window != self->tooltip_ &&
                 IsWindowVisible(window) && IsWindowEnabled(window)) {
                 self->disabled_.push_back(window);
             }
@@ -180,7 +176,6 @@ void AboutWindow::enableOtherWindows() {
 void AboutWindow::unload() {
     // The owner takes input again before this window goes, so that it is activated next.
     enableOtherWindows();
-    if (owner_) EnableWindow(owner_, TRUE);
     DestroyWindow(hwnd_);
 }
 
