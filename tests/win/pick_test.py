@@ -21,7 +21,6 @@ TOOL = f"{WIN_BUILD}/src/pontiro.exe"
 STANDIN = f"{WIN_BUILD}/standin/cadstandin.exe"
 DATA = os.path.join(os.environ["WINEPREFIX"], "drive_c/ProgramData/PontiroStandin")
 UNKNOWN = {"caption": "错误", "text": "未知错误！"}
-END_FAIL, END_CANCEL = "0x80004005", "0x80210020"
 passed = failed = 0
 
 
