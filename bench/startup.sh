@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Start-up time to ready and working set of the tool against a bare one-window program, in
+# the same Wine prefix and display, alternating. Prints every run, the medians and the ratios.
+# Usage: bench/startup.sh [PREFIX] [RUNS]   (default /tmp/bench-prefix, 15 runs; build first)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+prefix=${1:-/tmp/bench-prefix}
+runs=${2:-15}
+out=$root/build/bench
+bench=$root/build/win/bench
+tool=$root/build/win/src/pontiro.exe
+[ -e "$tool" ] || { echo "build the tool first: scripts/build.sh" >&2; exit 1; }
+mkdir -p "$out"
+if [ -z "${STARTUP_INSIDE:-}" ]; then
+  STARTUP_INSIDE=1 exec "$root/scripts/with-wine.sh" "$prefix" "$0" "$prefix" "$runs"
+fi
+# Wine programs must not write into a pipe: the log is a file, shown afterwards.
+log=$out/startup.log
+if ! wine "$bench/startup_bench.exe" "$runs" "$(winepath -w "$tool")" "$(winepath -w "$bench/bare_window.exe")" \
+    >"$log" 2>&1; then
+  tr -d '\r' <"$log"; exit 1
+fi
+tr -d '\r' <"$log"
