@@ -146,7 +146,6 @@ void MainWindow::onCreate() {
                                   GB2312_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                   DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"宋体"));
     highlightBrush_.reset(CreateSolidBrush(kFieldHighlight));
-    sectionPicture_.load(instance_, IDR_SECTION_JPG);
     createControls();
 }
 
@@ -211,7 +210,10 @@ LRESULT MainWindow::onCtlColorStatic(HDC dc, HWND control) {
 }
 
 void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
-    if (item.CtlID == IdImage1) sectionPicture_.drawStretched(item.hDC, item.rcItem);
+    if (item.CtlID != IdImage1) return;
+    // Decoded when first drawn: it lies below the short window, which most sessions never leave.
+    if (!sectionPicture_.loaded()) sectionPicture_.load(instance_, IDR_SECTION_JPG);
+    sectionPicture_.drawStretched(item.hDC, item.rcItem);
 }
 
 void MainWindow::onActivate(bool active) {

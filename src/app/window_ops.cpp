@@ -41,9 +41,16 @@ void placeTopmost(HWND window) {
 }
 
 void shellOpen(HWND owner, const wchar_t* address) {
+    // The shell is loaded on the first link a user follows, not at every start of the tool.
+    static const auto shellExecute = [] {
+        HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return shell ? reinterpret_cast<decltype(&ShellExecuteW)>(
+                           reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")))
+                     : nullptr;
+    }();
     // No parameters, no directory and a normal show: a browser or mail program must get the
     // address alone and come up visible.
-    ShellExecuteW(owner, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+    if (shellExecute) shellExecute(owner, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void sizeLabelToText(HWND label) {

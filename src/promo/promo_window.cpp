@@ -25,6 +25,9 @@ enum TimerId : UINT_PTR {
     Timer2 = 2,  // start delay
 };
 constexpr UINT kStartDelayMs = 5000;
+// Posted to itself at creation: the browser pane is built once the windows are up, so that
+// loading the browser does not hold up the tool's first paint.
+constexpr UINT kCreatePaneMessage = WM_APP + 1;
 constexpr UINT kDockingIntervalMs = 1;
 
 // Larger than the client area and shifted up and left, so that the control's border and
@@ -92,8 +95,6 @@ bool PromoWindow::create() {
     if (!registerClasses(instance_)) return false;
     tpp_ = app::screenTwipsPerPixel();
     background_.reset(CreateSolidBrush(kBackground));
-    if (!closeGlyph_.loaded()) closeGlyph_.load(instance_, IDR_CLOSE_JPG);
-    if (!minimiseGlyph_.loaded()) minimiseGlyph_.load(instance_, IDR_MINIMISE_JPG);
     CreateWindowExW(kExStyle, kPromoWindowClass, kPromoTitle, kStyle, 0, 0,
                     app::twipsToPixels(kWindowWidthTwips, tpp_.x),
                     app::twipsToPixels(kWindowHeightTwips, tpp_.y), nullptr, nullptr, instance_, this);
@@ -123,6 +124,9 @@ LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         onTimer(wParam);
         return 0;
+    case kCreatePaneMessage:
+        createPane();
+        return 0;
     case WM_DESTROY:
         // Before the container goes: the control is taken down in the reverse order of creation.
         pane_.close();
@@ -146,11 +150,7 @@ void PromoWindow::createControls() {
                                      pane.left, pane.top, pane.width, pane.height, hwnd_,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdBrowserPane)), instance_,
                                      nullptr);
-    if (paneContainer_ && FAILED(pane_.create(paneContainer_))) {
-        // No browser: the window carries on without its pane.
-        DestroyWindow(paneContainer_);
-        paneContainer_ = nullptr;
-    }
+    if (paneContainer_) PostMessageW(hwnd_, kCreatePaneMessage, 0, 0);
     for (const GlyphSpec& design : kGlyphs) {
         const app::PixelRect px = app::toPixels(design.rect, tpp_);
         const DWORD kind = design.id == IdLabel1 ? SS_LEFT : SS_OWNERDRAW;
@@ -165,10 +165,19 @@ void PromoWindow::createControls() {
 void PromoWindow::loadStep() {
     placeAtEdge();
     app::placeTopmost(hwnd_);
-    if (pane_.created()) {
-        const std::wstring url = std::wstring(app::kHomePageAddress) + pagePath_;
-        (void)pane_.navigate(url.c_str());  // loads by itself; nothing is reported back
+}
+
+// The control, then its page, which loads by itself; nothing is reported back.
+void PromoWindow::createPane() {
+    if (!paneContainer_ || pane_.created()) return;
+    if (FAILED(pane_.create(paneContainer_))) {
+        // No browser: the window carries on without its pane.
+        DestroyWindow(paneContainer_);
+        paneContainer_ = nullptr;
+        return;
     }
+    const std::wstring url = std::wstring(app::kHomePageAddress) + pagePath_;
+    (void)pane_.navigate(url.c_str());
 }
 
 // The promotion window's own CenterForm1: at its edge, a third of the way down the free height.
@@ -232,9 +241,16 @@ void PromoWindow::onCommand(int id, int notification) {
     }
 }
 
+// The glyphs are decoded when first drawn, which keeps the decoder out of the tool's start.
 void PromoWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
-    if (item.CtlID == IdImage2) closeGlyph_.drawStretched(item.hDC, item.rcItem);
-    if (item.CtlID == IdImage1) minimiseGlyph_.drawStretched(item.hDC, item.rcItem);
+    if (item.CtlID == IdImage2) {
+        if (!closeGlyph_.loaded()) closeGlyph_.load(instance_, IDR_CLOSE_JPG);
+        closeGlyph_.drawStretched(item.hDC, item.rcItem);
+    }
+    if (item.CtlID == IdImage1) {
+        if (!minimiseGlyph_.loaded()) minimiseGlyph_.load(instance_, IDR_MINIMISE_JPG);
+        minimiseGlyph_.drawStretched(item.hDC, item.rcItem);
+    }
 }
 
 LRESULT PromoWindow::answerLocationQuery() const {

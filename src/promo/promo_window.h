@@ -37,6 +37,7 @@ private:
     void onCreate();
     void createControls();
     void loadStep();
+    void createPane();
     void placeAtEdge();
     void onTimer(UINT_PTR id);
     void dockingTick();

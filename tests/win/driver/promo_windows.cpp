@@ -72,6 +72,8 @@ void checkWindow(Checks& checks, HWND hwnd, const std::wstring& name, int left, 
     checks.expect((exStyle & WS_EX_TOOLWINDOW) && !(exStyle & WS_EX_APPWINDOW), name + L" has no task-bar button");
     checks.expect(GetWindow(hwnd, GW_OWNER) == nullptr, name + L" has no owner");
     checks.expectEqual(windowText(hwnd), std::wstring(promo::kPromoTitle), name + L" title");
+    // The pane is built just after the window comes up.
+    waitFor([&] { return promo_test::locationUrl(hwnd) == url; }, 5s);
     checks.expectEqual(promo_test::locationUrl(hwnd), std::wstring(url), name + L" pane LocationURL");
     HWND pane = GetDlgItem(hwnd, promo::IdBrowserPane);
     checks.expect(pane != nullptr, name + L" has its browser pane");
