@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only those missing.
 set -euo pipefail
 packages=(cmake make g++ googletest libgtest-dev clang libclang-rt-14-dev
-          g++-mingw-w64-x86-64-posix wine wine64 xvfb fonts-wqy-microhei imagemagick python3)
+          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 xvfb fonts-wqy-microhei
+          imagemagick python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
