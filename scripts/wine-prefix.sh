@@ -7,7 +7,11 @@ prefix=$1
 here=$(cd "$(dirname "$0")" && pwd)
 stamp="$prefix/.pontiro-prefix-v1"
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=" WINEARCH=win64
-if [ -f "$stamp" ]; then exit 0; fi
+# With wine32 installed the 32-bit tool runs too (WoW64), but only in a prefix made after
+# it was installed: an older one has no syswow64 and is made again.
+if [ -f "$stamp" ] && { [ ! -x /usr/lib/wine/wine ] || [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }; then
+  exit 0
+fi
 echo "wine-prefix: creating $prefix"
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"

@@ -153,17 +153,19 @@ void AboutWindow::showModal(HINSTANCE instance, HWND owner) {
 // Modal over the whole tool: the main window and the promotion windows take no input meanwhile.
 void AboutWindow::disableOtherWindows() {
     disabled_.clear();
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
+    // A named CALLBACK, not a lambda: a lambda converts to the default calling convention,
+    // and 32-bit Windows calls enumeration callbacks as stdcall.
+    struct Collect {
+        static BOOL CALLBACK window(HWND window, LPARAM param) {
             auto* self = reinterpret_cast<AboutWindow*>(param);
             if (window != self->hwnd_ && window != self->tooltip_ &&
                 IsWindowVisible(window) && IsWindowEnabled(window)) {
                 self->disabled_.push_back(window);
             }
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(this));
+        }
+    };
+    EnumThreadWindows(GetCurrentThreadId(), Collect::window, reinterpret_cast<LPARAM>(this));
     for (HWND window : disabled_) EnableWindow(window, FALSE);
 }
 

@@ -57,9 +57,9 @@ HWND windowTitled(const std::wstring& caption) {
         const std::wstring& caption;
         HWND exact = nullptr;
         HWND prefix = nullptr;
-    } search{caption};
-    EnumWindows(
-        [](HWND hwnd, LPARAM param) -> BOOL {
+
+        // A named CALLBACK, not a lambda: 32-bit Windows calls it as stdcall.
+        static BOOL CALLBACK visit(HWND hwnd, LPARAM param) {
             auto* s = reinterpret_cast<Search*>(param);
             if (!IsWindowVisible(hwnd)) return TRUE;
             const int length = GetWindowTextLengthW(hwnd);
@@ -71,8 +71,9 @@ HWND windowTitled(const std::wstring& caption) {
             }
             if (!s->prefix && title.starts_with(s->caption)) s->prefix = hwnd;
             return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+        }
+    } search{caption};
+    EnumWindows(Search::visit, reinterpret_cast<LPARAM>(&search));
     return search.exact ? search.exact : search.prefix;
 }
 

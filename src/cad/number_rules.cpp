@@ -77,8 +77,10 @@ std::optional<SignificantDigits> fifteenDigits(double magnitude) {
     const char* e = std::find(buffer, end, 'e');
     if (e + 2 >= end) return std::nullopt;
 
-    SignificantDigits result{std::string(1, buffer[0]), 0};
-    result.digits.append(buffer + 2, buffer + 1 + kSignificantDigits);
+    // buffer is "d.ddd...": take the 15 characters from the point on, then put the first
+    // digit over the point (an append here trips a 32-bit GCC -Wrestrict false positive).
+    SignificantDigits result{std::string(buffer + 1, buffer + 1 + kSignificantDigits), 0};
+    result.digits[0] = buffer[0];
     for (const char* p = e + 2; p < end; ++p) result.exponent = result.exponent * 10 + (*p - '0');
     if (e[1] == '-') result.exponent = -result.exponent;
     if (buffer[1 + kSignificantDigits] >= '5' && incrementDigits(result.digits)) {

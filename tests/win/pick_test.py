@@ -4,7 +4,7 @@ stand-in CAD, with scripted picks (and one run with real pointer clicks). Each c
 the stand-in's configuration, plays the user's steps through the driver, and checks what
 the user sees (output box byte for byte, message boxes, the pick-nodes button) and what
 reached the CAD (its journal). Runs inside scripts/with-wine.sh with the stand-in
-registered. Usage: pick_test.py WIN_BUILD_DIR OUT_DIR [CASE...]
+registered. Usage: [PONTIRO_EXE=TOOL.exe] pick_test.py WIN_BUILD_DIR OUT_DIR [CASE...]
 Prints one line per check and "N passed, M failed" last."""
 import json
 import os
@@ -17,7 +17,8 @@ WIN_BUILD, OUT = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 ONLY = sys.argv[3:]
 os.makedirs(OUT, exist_ok=True)
 DRIVER = f"{WIN_BUILD}/tests/win/driver.exe"
-TOOL = f"{WIN_BUILD}/src/pontiro.exe"
+# PONTIRO_EXE runs the same cases against another build of the tool (the 32-bit one).
+TOOL = os.environ.get("PONTIRO_EXE") or f"{WIN_BUILD}/src/pontiro.exe"
 STANDIN = f"{WIN_BUILD}/standin/cadstandin.exe"
 DATA = os.path.join(os.environ["WINEPREFIX"], "drive_c/ProgramData/PontiroStandin")
 UNKNOWN = {"caption": "错误", "text": "未知错误！"}
