@@ -82,9 +82,10 @@ bool MainWindow::create(HINSTANCE instance) {
     tpp_ = screenTwipsPerPixel();
     RECT outer{0, 0, twipsToPixels(kClientWidthTwips, tpp_.x), twipsToPixels(kClientHeightTwips, tpp_.y)};
     AdjustWindowRectEx(&outer, kWindowStyle, FALSE, 0);
-    hwnd_ = CreateWindowExW(0, kMainWindowClass, kCaption, kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
-                            instance, this);
+    // Created centred, with the topmost placement's rounding, instead of being moved there.
+    const TopmostPixels place = centredPlacement(outer.right - outer.left, outer.bottom - outer.top);
+    hwnd_ = CreateWindowExW(0, kMainWindowClass, kCaption, kWindowStyle, place.x, place.y, place.cx, place.cy,
+                            nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
     startUp();
     return true;
@@ -93,8 +94,8 @@ bool MainWindow::create(HINSTANCE instance) {
 // Runs once, before the window is first shown.
 void MainWindow::startUp() {
     promo::showPromotionWindows(instance_);  // adfrm, then ad1frm
-    centerWindow(hwnd_);
-    placeTopmost(hwnd_);
+    // Above the promotion windows, which were made topmost before it.
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetDlgItemTextW(hwnd_, IdLabel2, instructionsText().c_str());
 }
 

@@ -30,14 +30,15 @@ void centerWindow(HWND window) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void placeTopmost(HWND window) {
+TopmostPixels centredPlacement(int width, int height) {
     const TwipsPerPixel tpp = screenTwipsPerPixel();
-    RECT outer{};
-    GetWindowRect(window, &outer);
-    const TopmostPixels p = topmostPixels(outer.left * tpp.x, outer.top * tpp.y,
-                                          (outer.right - outer.left) * tpp.x,
-                                          (outer.bottom - outer.top) * tpp.y, tpp);
-    SetWindowPos(window, HWND_TOPMOST, p.x, p.y, p.cx, p.cy, 0);
+    const CentredPosition p = centredPosition(static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * tpp.x),
+                                              static_cast<float>(width * tpp.x),
+                                              static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp.y),
+                                              static_cast<float>(height * tpp.y));
+    const int left = twipsToPixels(p.left, tpp.x);
+    const int top = twipsToPixels(p.top, tpp.y);
+    return topmostPixels(left * tpp.x, top * tpp.y, width * tpp.x, height * tpp.y, tpp);
 }
 
 void shellOpen(HWND owner, const wchar_t* address) {

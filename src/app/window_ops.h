@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/placement.h"
 #include "app/twips.h"
 
 namespace app {
@@ -14,9 +15,9 @@ TwipsPerPixel screenTwipsPerPixel();
 // Centred left to right, a third of the way down the free height; size unchanged.
 void centerWindow(HWND window);
 
-// Into the topmost band at the window's present position and size. The result is not
-// examined: a failure leaves the window where it was.
-void placeTopmost(HWND window);
+// Where a window of this outer pixel size goes when centred and then placed topmost: the
+// SetWindowPos arguments, with the topmost placement's own rounding.
+TopmostPixels centredPlacement(int width, int height);
 
 // Opens a web or mail address with the user's default program; failures are silent.
 void shellOpen(HWND owner, const wchar_t* address);

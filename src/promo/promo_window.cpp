@@ -81,7 +81,6 @@ void PromoWindow::show(HINSTANCE instance) {
     if (!hwnd_) {
         instance_ = instance;
         if (!create()) return;
-        loadStep();
     }
     // Modeless, and without taking the activation from the main window shown next.
     ShowWindow(hwnd_, SW_SHOWNA);
@@ -95,9 +94,11 @@ bool PromoWindow::create() {
     if (!registerClasses(instance_)) return false;
     tpp_ = app::screenTwipsPerPixel();
     background_.reset(CreateSolidBrush(kBackground));
-    CreateWindowExW(kExStyle, kPromoWindowClass, kPromoTitle, kStyle, 0, 0,
-                    app::twipsToPixels(kWindowWidthTwips, tpp_.x),
-                    app::twipsToPixels(kWindowHeightTwips, tpp_.y), nullptr, nullptr, instance_, this);
+    // Created where the load step puts it, already topmost: moving it there afterwards
+    // would cost two more trips through the window manager at every start.
+    const app::TopmostPixels place = placementAtEdge();
+    CreateWindowExW(kExStyle | WS_EX_TOPMOST, kPromoWindowClass, kPromoTitle, kStyle, place.x, place.y, place.cx,
+                    place.cy, nullptr, nullptr, instance_, this);
     return hwnd_ != nullptr;
 }
 
@@ -161,12 +162,6 @@ void PromoWindow::createControls() {
     }
 }
 
-// Runs once, before the window is first shown.
-void PromoWindow::loadStep() {
-    placeAtEdge();
-    app::placeTopmost(hwnd_);
-}
-
 // The control, then its page, which loads by itself; nothing is reported back.
 void PromoWindow::createPane() {
     if (!paneContainer_ || pane_.created()) return;
@@ -180,16 +175,18 @@ void PromoWindow::createPane() {
     (void)pane_.navigate(url.c_str());
 }
 
-// The promotion window's own CenterForm1: at its edge, a third of the way down the free height.
-void PromoWindow::placeAtEdge() {
-    RECT outer{};
-    GetWindowRect(hwnd_, &outer);
+// The promotion window's own CenterForm1 (at its edge, a third of the way down the free
+// height), then the topmost placement's own rounding of that rectangle.
+app::TopmostPixels PromoWindow::placementAtEdge() const {
+    const int width = app::twipsToPixels(kWindowWidthTwips, tpp_.x);
+    const int height = app::twipsToPixels(kWindowHeightTwips, tpp_.y);
     const EdgePosition p = edgePosition(edge_, static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * tpp_.x),
-                                        static_cast<float>((outer.right - outer.left) * tpp_.x),
+                                        static_cast<float>(width * tpp_.x),
                                         static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp_.y),
-                                        static_cast<float>((outer.bottom - outer.top) * tpp_.y));
-    SetWindowPos(hwnd_, nullptr, app::twipsToPixels(p.left, tpp_.x), app::twipsToPixels(p.top, tpp_.y), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+                                        static_cast<float>(height * tpp_.y));
+    const int left = app::twipsToPixels(p.left, tpp_.x);
+    const int top = app::twipsToPixels(p.top, tpp_.y);
+    return app::topmostPixels(left * tpp_.x, top * tpp_.y, width * tpp_.x, height * tpp_.y, tpp_);
 }
 
 void PromoWindow::onTimer(UINT_PTR id) {

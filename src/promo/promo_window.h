@@ -8,6 +8,7 @@
 
 #include "app/gdi_object.h"
 #include "app/picture.h"
+#include "app/placement.h"
 #include "app/twips.h"
 #include "app/window_proc.h"
 #include "promo/browser_host.h"
@@ -22,8 +23,8 @@ public:
     PromoWindow& operator=(const PromoWindow&) = delete;
     ~PromoWindow() { unload(); }
 
-    // Shows the window modeless without activating it. The first show creates the window
-    // and runs its load step before it becomes visible.
+    // Shows the window modeless without activating it. The first show creates the window,
+    // in its place at its edge and topmost.
     void show(HINSTANCE instance);
     // Destroys the on-screen window, its pane and its timers; a later show builds it anew.
     void unload();
@@ -36,9 +37,8 @@ private:
     bool create();
     void onCreate();
     void createControls();
-    void loadStep();
     void createPane();
-    void placeAtEdge();
+    app::TopmostPixels placementAtEdge() const;
     void onTimer(UINT_PTR id);
     void dockingTick();
     void onCommand(int id, int notification);
