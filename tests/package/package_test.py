@@ -60,7 +60,7 @@ broken("read-me with Unix line ends",
        lambda e: e.update({"README-zh.txt": e["README-zh.txt"].replace(b"\r\n", b"\n")}), "CRLF")
 broken("read-me in GBK", lambda e: e.update({"README-zh.txt": package.BOM + "截面\r\n".encode("gbk")}), "not UTF-8")
 broken("a DLL that Windows does not have",
-       lambda e: e.update({package.EXE64: e[package.EXE64].replace(b"SHELL32.dll", b"SHELLXX.dll")}), "shellxx.dll")
+       lambda e: e.update({package.EXE64: e[package.EXE64].replace(b"OLEAUT32.dll", b"OLEAUTXX.dll")}), "oleautxx.dll")
 
 
 def console(e):
