@@ -134,6 +134,14 @@ Config parseConfig(std::string_view text) {
             config.journal = value;
         } else if (key == "drawing") {
             config.drawing = value;
+        } else if (key == "die_at") {
+            config.dieAt = parseMemberCall(value);
+            if (!config.dieAt) fail("Object.Member[:K] expected for die_at");
+        } else if (key == "journal_level") {
+            const std::string level = lower(value);
+            if (level == "all") config.journalLevel = JournalLevel::All;
+            else if (level == "failures") config.journalLevel = JournalLevel::Failures;
+            else fail("all or failures expected for journal_level");
         } else {
             const auto number = toInt(value);
             if (!number) {
@@ -147,12 +155,37 @@ Config parseConfig(std::string_view text) {
             else if (key == "busy_ms") config.busyMs = *number;
             else if (key == "die_at_call") config.dieAtCall = *number;
             else if (key == "erase_group_after_call") config.eraseGroupAfterCall = *number;
+            else if (key == "close_drawing_after_call") config.closeDrawingAfterCall = *number;
+            else if (key == "open_drawing_after_call") config.openDrawingAfterCall = *number;
             else fail("unknown key " + key);
         }
     }
     // Busy without a starting call means busy from the start.
     if (config.busyMs > 0 && config.busyAfterCall < 0) config.busyAfterCall = 0;
     return config;
+}
+
+std::optional<MemberCall> parseMemberCall(std::string_view text) {
+    MemberCall call;
+    const size_t colon = text.find(':');
+    if (colon != std::string_view::npos) {
+        const auto occurrence = toInt(trim(text.substr(colon + 1)));
+        if (!occurrence || *occurrence < 1) return std::nullopt;
+        call.occurrence = *occurrence;
+        text = trim(text.substr(0, colon));
+    }
+    const size_t dot = text.find('.');
+    if (dot == std::string_view::npos) return std::nullopt;
+    call.object = trim(text.substr(0, dot));
+    call.member = trim(text.substr(dot + 1));
+    const auto isName = [](const std::string& s) {
+        if (s.empty()) return false;
+        for (char c : s)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+        return true;
+    };
+    if (!isName(call.object) || !isName(call.member)) return std::nullopt;
+    return call;
 }
 
 }  // namespace standin

@@ -3,6 +3,7 @@
 // Plain code: no windows.h, unit-tested natively.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,18 @@ struct AnswerScript {
 // optionally followed by "delay=MS". Blank lines and lines starting with # are skipped.
 AnswerScript parseAnswerScript(std::string_view text);
 
+// A call named by its object and member ("ModelSpace", "AddPoint"), and which of the calls to
+// that member counts (1 for the first).
+struct MemberCall {
+    std::string object;
+    std::string member;
+    int occurrence = 1;
+};
+
+// What the journal keeps: everything, or (for long runs) only the calls that did not
+// succeed and the events other than answers.
+enum class JournalLevel { All, Failures };
+
 struct Config {
     std::string script;      // path of the answer script (UTF-8), empty for none
     std::string journal;     // path of the journal (UTF-8), empty for none
@@ -41,6 +54,10 @@ struct Config {
     int busyAfterCall = -1;          // calls are rejected for busyMs after call K (0: from start)
     int busyMs = 0;
     int dieAtCall = 0;               // the process ends inside call K, before answering
+    std::optional<MemberCall> dieAt; // the process ends inside that call, before answering
+    int closeDrawingAfterCall = 0;   // the active drawing closes after call K
+    int openDrawingAfterCall = 0;    // after call K a drawing opens if none is active
+    JournalLevel journalLevel = JournalLevel::All;
     int eraseGroupAfterCall = 0;     // the newest group is erased after call K
     std::vector<std::string> errors;
 };
@@ -48,5 +65,8 @@ struct Config {
 // "key = value" lines; blank lines, [sections] and lines starting with # or ; are skipped;
 // keys are case-insensitive. Unknown keys and bad numbers are reported in `errors`.
 Config parseConfig(std::string_view text);
+
+// "Object.Member" or "Object.Member:K" (K >= 1); empty when malformed.
+std::optional<MemberCall> parseMemberCall(std::string_view text);
 
 }  // namespace standin

@@ -15,6 +15,9 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"PontiroStandinCad";
 constexpr UINT_PTR kAnswerTimer = 1;
+// A scripted answer without a delay comes through the queue at once: a timer would take
+// Wine's 10 ms minimum per prompt, which a run of thousands of prompts notices.
+constexpr UINT kAnswerNow = WM_APP + 1;
 constexpr COLORREF kCanvasColor = RGB(33, 40, 48);
 constexpr COLORREF kStripColor = RGB(16, 20, 24);
 constexpr COLORREF kLineColor = RGB(225, 225, 225);
@@ -144,7 +147,8 @@ PromptOutcome CadWindow::runPrompt(const std::wstring& prompt, const std::option
     SetForegroundWindow(hwnd_);
     redraw();
     if (scripted && scripted->kind != AnswerKind::User) {
-        SetTimer(hwnd_, kAnswerTimer, static_cast<UINT>(std::max(1, scripted->delayMs)), nullptr);
+        if (scripted->delayMs > 0) SetTimer(hwnd_, kAnswerTimer, static_cast<UINT>(scripted->delayMs), nullptr);
+        else PostMessageW(hwnd_, kAnswerNow, 0, 0);
     }
     while (!prompt_.done) {
         MSG msg;
@@ -234,6 +238,7 @@ LRESULT CadWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_RBUTTONUP: onRightButtonUp(); return 0;
     case WM_KEYDOWN: onKeyDown(wParam); return 0;
     case WM_TIMER: onTimer(static_cast<UINT_PTR>(wParam)); return 0;
+    case kAnswerNow: onTimer(kAnswerTimer); return 0;
     case WM_SETCURSOR:
         if (LOWORD(lParam) == HTCLIENT && onSetCursor()) return TRUE;
         break;

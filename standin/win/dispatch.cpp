@@ -161,7 +161,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
     }
     line += "]";
 
-    if (n == s.config().dieAtCall) {
+    if (n == s.config().dieAtCall || s.diesAt(typeName_, name)) {
         s.journal().write(line + ",\"fault\":\"die\"}");
         ExitProcess(3);
     }
@@ -178,6 +178,8 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
         hr = DISP_E_MEMBERNOTFOUND;
     } else if (params && params->cNamedArgs > 0 && !call.isPut()) {
         hr = DISP_E_NONAMEDARGS;
+    } else if (inClosedDrawing()) {
+        hr = call.fail(kErrDrawingClosed, L"The drawing was closed");
     } else {
         hr = invokeMember(id, call);
     }
@@ -197,7 +199,7 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
                 ",\"description\":" + jsonString(toUtf8(call.description()));
     }
     if (SUCCEEDED(hr) && result && V_VT(result) != VT_EMPTY) line += ",\"result\":" + variantJson(*result);
-    s.journal().write(line + "}");
+    if (s.journals(hr)) s.journal().write(line + "}");
     s.afterCall(n);
     return hr;
 }

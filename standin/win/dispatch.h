@@ -73,6 +73,8 @@ protected:
     DispatchObject(const wchar_t* typeName, std::span<const MemberName> members)
         : typeName_(typeName), members_(members) {}
     virtual ~DispatchObject() = default;
+    // Objects of a drawing that was closed answer every call with an error.
+    virtual bool inClosedDrawing() const { return false; }
     // Runs member `id`: S_OK with the result stored, DISP_E_EXCEPTION through call.fail(),
     // or another HRESULT returned to the client as it is.
     [[nodiscard]] virtual HRESULT invokeMember(DISPID id, Call& call) = 0;

@@ -106,6 +106,14 @@ std::optional<std::vector<ComPtr<IDispatch>>> readObjectArray(const VARIANT& v, 
 
 }  // namespace
 
+// ---- drawing ownership ----
+
+bool PointEntity::inClosedDrawing() const { return owner_->closed(); }
+bool Group::inClosedDrawing() const { return owner_->closed(); }
+bool Utility::inClosedDrawing() const { return owner_->closed(); }
+bool ModelSpace::inClosedDrawing() const { return owner_->closed(); }
+bool Groups::inClosedDrawing() const { return owner_->closed(); }
+
 // ---- Application ----
 
 namespace {

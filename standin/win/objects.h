@@ -26,6 +26,7 @@ constexpr HRESULT kErrErased = static_cast<HRESULT>(0x80210104);
 constexpr HRESULT kErrOtherDrawing = static_cast<HRESULT>(0x80210105);
 constexpr HRESULT kErrUnknownVariable = static_cast<HRESULT>(0x80210106);
 constexpr HRESULT kErrInvalidValue = static_cast<HRESULT>(0x80210107);
+constexpr HRESULT kErrDrawingClosed = static_cast<HRESULT>(0x80210108);
 constexpr HRESULT kErrInvalidArgument = E_INVALIDARG;
 
 class Document;
@@ -50,6 +51,7 @@ public:
     bool erased() const { return erased_; }
 
 protected:
+    bool inClosedDrawing() const override;
     HRESULT invokeMember(DISPID id, Call& call) override;
 
 private:
@@ -71,6 +73,7 @@ public:
     const std::vector<ComPtr<PointEntity>>& items() const { return items_; }
 
 protected:
+    bool inClosedDrawing() const override;
     HRESULT invokeMember(DISPID id, Call& call) override;
 
 private:
@@ -85,6 +88,7 @@ public:
     explicit Utility(Document* owner);
 
 protected:
+    bool inClosedDrawing() const override;
     HRESULT invokeMember(DISPID id, Call& call) override;
 
 private:
@@ -96,6 +100,7 @@ public:
     explicit ModelSpace(Document* owner);
 
 protected:
+    bool inClosedDrawing() const override;
     HRESULT invokeMember(DISPID id, Call& call) override;
 
 private:
@@ -107,6 +112,7 @@ public:
     explicit Groups(Document* owner);
 
 protected:
+    bool inClosedDrawing() const override;
     HRESULT invokeMember(DISPID id, Call& call) override;
 
 private:
@@ -131,11 +137,16 @@ public:
     ComPtr<PointEntity> addPoint(double x, double y, double z);
     // Erases the newest group still in the drawing (a fault tests ask for).
     void eraseNewestGroup();
+    // Closed by a fault: the drawing and everything in it stop answering.
+    void close() { closed_ = true; }
+    bool closed() const { return closed_; }
 
 protected:
+    bool inClosedDrawing() const override { return closed_; }
     HRESULT invokeMember(DISPID id, Call& call) override;
 
 private:
+    bool closed_ = false;
     std::wstring name_;
     std::wstring fullName_;
     Geometry geometry_;

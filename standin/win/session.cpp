@@ -77,6 +77,9 @@ std::string errorsJson(const std::vector<std::string>& errors) {
 }  // namespace
 
 void Session::event(const std::string& name, const std::string& fields) {
+    // A long run answers thousands of prompts and shows the window at every connect: at the
+    // failures level only the rarer events stay.
+    if (config_.journalLevel == JournalLevel::Failures && (name == "answer" || name == "view")) return;
     journal_.write("{\"event\":" + jsonString(name) + ",\"ms\":" + std::to_string(elapsedMs()) +
                    (fields.empty() ? "" : "," + fields) + "}");
 }
@@ -133,6 +136,8 @@ void Session::start(const Options& options) {
                                  jsonString(dxf.error.empty() ? "no LINE or polyline entities" : dxf.error));
         }
     }
+    firstName_ = name;
+    firstFullName_ = fullName;
     if (!config_.noDrawing) openDocument(name, fullName, firstGeometry_);
 }
 
@@ -149,7 +154,7 @@ Document* Session::openDocument(const std::wstring& name, const std::wstring& fu
     if (SUCCEEDED(GetRunningObjectTable(0, &rot)) && SUCCEEDED(CreateFileMoniker(fullName.c_str(), &moniker)) &&
         SUCCEEDED(rot->Register(ROTFLAGS_REGISTRATIONKEEPSALIVE, static_cast<IDispatch*>(document.Get()),
                                 moniker.Get(), &cookie))) {
-        rotCookies_.push_back(cookie);
+        rotCookies_.emplace_back(document.Get(), cookie);
     }
     if (window_) window_->documentChanged();
     return active_;
@@ -171,10 +176,45 @@ void Session::afterCall(int n) {
         openDocument(name, dataFolder() + L"\\" + name, firstGeometry_);
         event("fault", "\"fault\":\"second_drawing\",\"name\":" + jsonString(toUtf8(name)));
     }
+    if (config_.closeDrawingAfterCall == n && active_) closeActiveDocument();
+    if (config_.openDrawingAfterCall == n && !active_) {
+        openDocument(firstName_, firstFullName_, firstGeometry_);
+        event("fault", "\"fault\":\"open_drawing\",\"name\":" + jsonString(toUtf8(firstName_)));
+    }
     if (config_.busyAfterCall == n && n > 0 && config_.busyMs > 0) {
         busyUntil_ = GetTickCount64() + config_.busyMs;
         event("fault", "\"fault\":\"busy\",\"ms\":" + std::to_string(config_.busyMs));
     }
+}
+
+void Session::closeActiveDocument() {
+    Document* closing = active_;
+    closing->close();
+    ComPtr<IRunningObjectTable> rot;
+    for (auto it = rotCookies_.begin(); it != rotCookies_.end(); ++it) {
+        if (it->first != closing) continue;
+        if (SUCCEEDED(GetRunningObjectTable(0, &rot))) (void)rot->Revoke(it->second);
+        rotCookies_.erase(it);
+        break;
+    }
+    // The newest drawing still open becomes active, as a CAD switches to another window.
+    active_ = nullptr;
+    for (auto it = documents_.rbegin(); it != documents_.rend(); ++it) {
+        if (!(*it)->closed()) {
+            active_ = it->Get();
+            break;
+        }
+    }
+    if (window_) window_->documentChanged();
+    event("fault", "\"fault\":\"close_drawing\",\"name\":" + jsonString(toUtf8(closing->name())));
+}
+
+bool Session::diesAt(const wchar_t* object, const wchar_t* member) {
+    const auto& target = config_.dieAt;
+    if (!target || !object || !member) return false;
+    if (!equalsIgnoreCase(object, widen(target->object)) || !equalsIgnoreCase(member, widen(target->member)))
+        return false;
+    return ++dieAtSeen_ == target->occurrence;
 }
 
 std::optional<Answer> Session::nextAnswer() {
@@ -194,7 +234,7 @@ void Session::quit() {
 void Session::stop() {
     ComPtr<IRunningObjectTable> rot;
     if (SUCCEEDED(GetRunningObjectTable(0, &rot))) {
-        for (DWORD cookie : rotCookies_) (void)rot->Revoke(cookie);
+        for (const auto& entry : rotCookies_) (void)rot->Revoke(entry.second);
     }
     rotCookies_.clear();
     event("exit", "\"calls\":" + std::to_string(calls_));

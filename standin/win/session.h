@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "rules/script.h"
@@ -46,6 +47,10 @@ public:
     // Call counting and the faults tied to call numbers.
     int beginCall() { return ++calls_; }
     void afterCall(int n);
+    // Counts a call to object.member; true when it is the one die_at names.
+    bool diesAt(const wchar_t* object, const wchar_t* member);
+    // Whether a call that ended with `hr` goes into the journal at the configured level.
+    bool journals(HRESULT hr) const { return config_.journalLevel == JournalLevel::All || hr != S_OK; }
     bool isBusy() const { return busyUntil_ != 0 && GetTickCount64() < busyUntil_; }
 
     // The next scripted answer for a prompt; empty when the script is used up.
@@ -59,6 +64,7 @@ public:
 
 private:
     Document* openDocument(const std::wstring& name, const std::wstring& fullName, Geometry geometry);
+    void closeActiveDocument();
 
     Options options_;
     Config config_;
@@ -70,7 +76,9 @@ private:
     unsigned long long busyUntil_ = 0;
     ComPtr<Application> application_;
     std::vector<ComPtr<Document>> documents_;
-    std::vector<DWORD> rotCookies_;
+    std::vector<std::pair<Document*, DWORD>> rotCookies_;  // running object table entries
+    int dieAtSeen_ = 0;
+    std::wstring firstName_, firstFullName_;
     Document* active_ = nullptr;
     Geometry firstGeometry_;
     CadWindow* window_ = nullptr;

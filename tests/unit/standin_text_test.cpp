@@ -90,6 +90,35 @@ TEST(StandinConfig, KeysValuesAndFaults) {
     EXPECT_EQ(config.visible, 0);
 }
 
+TEST(StandinConfig, MemberFaultsDrawingFaultsAndJournalLevel) {
+    const auto config = parseConfig(
+        "die_at = ModelSpace.AddPoint:2\nclose_drawing_after_call = 12\nopen_drawing_after_call = 16\n"
+        "journal_level = Failures\n");
+    EXPECT_TRUE(config.errors.empty());
+    ASSERT_TRUE(config.dieAt);
+    EXPECT_EQ(config.dieAt->object, "ModelSpace");
+    EXPECT_EQ(config.dieAt->member, "AddPoint");
+    EXPECT_EQ(config.dieAt->occurrence, 2);
+    EXPECT_EQ(config.closeDrawingAfterCall, 12);
+    EXPECT_EQ(config.openDrawingAfterCall, 16);
+    EXPECT_EQ(config.journalLevel, JournalLevel::Failures);
+    EXPECT_EQ(parseConfig("").journalLevel, JournalLevel::All);
+    EXPECT_FALSE(parseConfig("").dieAt);
+}
+
+TEST(StandinConfig, MemberCallForms) {
+    const auto first = parseMemberCall("Groups.Add");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->occurrence, 1);
+    EXPECT_EQ(parseMemberCall(" Group.AppendItems : 3 ")->occurrence, 3);
+    for (const char* bad : {"AddPoint", "Groups.", ".Add", "Groups.Add:0", "Groups.Add:x", "Gr oups.Add", "a.b.c"}) {
+        EXPECT_FALSE(parseMemberCall(bad)) << bad;
+    }
+    const auto config = parseConfig("die_at = AddPoint\njournal_level = some\n");
+    EXPECT_EQ(config.errors.size(), 2u);
+    EXPECT_FALSE(config.dieAt);
+}
+
 TEST(StandinConfig, BusyWithoutStartMeansFromTheStart) {
     EXPECT_EQ(parseConfig("busy_ms = 200\n").busyAfterCall, 0);
     EXPECT_EQ(parseConfig("").busyAfterCall, -1);

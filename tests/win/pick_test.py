@@ -6,115 +6,19 @@ the user sees (output box byte for byte, message boxes, the pick-nodes button) a
 reached the CAD (its journal). Runs inside scripts/with-wine.sh with the stand-in
 registered. Usage: [PONTIRO_EXE=TOOL.exe] pick_test.py WIN_BUILD_DIR OUT_DIR [CASE...]
 Prints one line per check and "N passed, M failed" last."""
-import json
 import os
 import re
 import subprocess
 import sys
 import time
 
-WIN_BUILD, OUT = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+import picking
+from picking import (UNKNOWN, check, configure, equal, journal_of, kill_wine, of, prompt, prompts, run_pick,
+                     session, value, winpath)
+
+ENV = picking.setup(sys.argv[1], sys.argv[2])
 ONLY = sys.argv[3:]
-os.makedirs(OUT, exist_ok=True)
-DRIVER = f"{WIN_BUILD}/tests/win/driver.exe"
-# PONTIRO_EXE runs the same cases against another build of the tool (the 32-bit one).
-TOOL = os.environ.get("PONTIRO_EXE") or f"{WIN_BUILD}/src/pontiro.exe"
-STANDIN = f"{WIN_BUILD}/standin/cadstandin.exe"
-DATA = os.path.join(os.environ["WINEPREFIX"], "drive_c/ProgramData/PontiroStandin")
-UNKNOWN = {"caption": "错误", "text": "未知错误！"}
-passed = failed = 0
-
-
-def winpath(path):
-    return "Z:" + path.replace("/", "\\")
-
-
-def check(name, ok, detail=""):
-    global passed, failed
-    if ok:
-        passed += 1
-        print(f"ok   {name}")
-    else:
-        failed += 1
-        print(f"FAIL {name}: {detail}")
-
-
-def equal(name, got, expected):
-    check(name, got == expected, f"got {got!r}, expected {expected!r}")
-
-
-def prompt(k):
-    return f"点取第{k}节点(右键或回车结束) "
-
-
-def kill_wine():
-    """Every case starts with no tool and no CAD running."""
-    subprocess.run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["wineserver", "-w"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
-
-
-def configure(name, answers, extra=()):
-    os.makedirs(DATA, exist_ok=True)
-    journal = f"{OUT}/{name}.journal.jsonl"
-    if os.path.exists(journal):
-        os.remove(journal)
-    lines = []
-    if answers is not None:
-        script = f"{OUT}/{name}.answers.txt"
-        with open(script, "w") as f:
-            f.write("\n".join(answers) + "\n")
-        lines.append(f"script = {winpath(script)}")
-    lines.append(f"journal = {winpath(journal)}")
-    lines += list(extra)
-    with open(f"{DATA}/config.ini", "w", newline="\r\n") as f:
-        f.write("\n".join(lines) + "\n")
-    return journal
-
-
-def session(name, steps, timeout=300):
-    result = f"{OUT}/{name}.result.json"
-    if os.path.exists(result):
-        os.remove(result)
-    with open(f"{OUT}/{name}.driver.log", "w") as log:
-        subprocess.run(["wine", DRIVER, "pick-session", winpath(TOOL), winpath(result), *steps],
-                       stdout=log, stderr=subprocess.STDOUT, timeout=timeout)
-    with open(f"{OUT}/{name}.driver.log", encoding="utf-8", errors="replace") as log:
-        for line in log:
-            if line.startswith("FAIL"):
-                check(f"{name}: driver", False, line.strip())
-    try:
-        with open(result, encoding="utf-8") as f:
-            return json.load(f)
-    except (OSError, ValueError) as error:
-        check(f"{name}: result written", False, str(error))
-        return {"alive": False, "messages": [], "snapshots": []}
-
-
-def journal_of(path):
-    calls, events = [], []
-    if os.path.exists(path):
-        with open(path, encoding="utf-8") as f:
-            for line in f:
-                entry = json.loads(line)
-                (events if "event" in entry else calls).append(entry)
-    return calls, events
-
-
-def value(arg):
-    return arg.get("value")
-
-
-def of(calls, member, obj=None):
-    return [c for c in calls if c["member"] == member and (obj is None or c["object"] == obj)]
-
-
-def prompts(calls):
-    return [value(c["args"][1]) for c in of(calls, "GetPoint")]
-
-
-def run_pick(init_answers, nodes, end="enter"):
-    """Answers for one initialise (origin) and one pick-nodes run."""
-    return [f"point {p[0]} {p[1]} {p[2] if len(p) > 2 else 0}" for p in [init_answers] + nodes] + [end]
+OUT, STANDIN, DATA = ENV.out, ENV.standin, ENV.data
 
 
 PLAY = ["click:Command3", "wait:60", "snapshot:init", "click:Command1", "wait:120", "snapshot:pick"]
@@ -381,5 +285,4 @@ if os.path.exists(f"{DATA}/config.ini"):
 for bmp in [f for f in os.listdir(OUT) if f.endswith(".bmp")]:
     subprocess.run(["/usr/bin/convert", f"{OUT}/{bmp}", f"{OUT}/{bmp[:-4]}.png"])
     os.remove(f"{OUT}/{bmp}")
-print(f"{passed} passed, {failed} failed")
-sys.exit(0 if failed == 0 and passed > 0 else 1)
+sys.exit(picking.summary())

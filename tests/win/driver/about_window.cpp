@@ -13,6 +13,7 @@
 #include "about/about_window_ids.h"
 #include "app/main_window_ids.h"
 #include "harness.h"
+#include "url_handler.h"
 
 namespace driver {
 namespace {
@@ -80,47 +81,6 @@ unsigned long long now() {
     GetSystemTimeAsFileTime(&t);
     return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
 }
-
-// Wine 8 reads URL handlers from HKCR only (HKCU\Software\Classes is not merged in), so the
-// recorder replaces the prefix's handler for the run and the old command is put back after.
-class HandlerOverride {
-public:
-    HandlerOverride(const std::wstring& scheme, const std::wstring& command)
-        : key_(scheme + L"\\shell\\open\\command") {
-        HKEY k = nullptr;
-        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, key_.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &k,
-                            nullptr))
-            return;
-        wchar_t old[1024] = {};
-        DWORD size = sizeof(old) - sizeof(wchar_t);
-        DWORD type = 0;
-        hadOld_ = RegQueryValueExW(k, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(old), &size) == ERROR_SUCCESS &&
-                  type == REG_SZ;
-        if (hadOld_) old_ = old;
-        ok_ = RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
-                             static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-        RegCloseKey(k);
-    }
-    HandlerOverride(const HandlerOverride&) = delete;
-    HandlerOverride& operator=(const HandlerOverride&) = delete;
-    ~HandlerOverride() {
-        HKEY k = nullptr;
-        if (!ok_ || RegOpenKeyExW(HKEY_CLASSES_ROOT, key_.c_str(), 0, KEY_WRITE, &k)) return;
-        if (hadOld_)
-            RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(old_.c_str()),
-                           static_cast<DWORD>((old_.size() + 1) * sizeof(wchar_t)));
-        else
-            RegDeleteValueW(k, nullptr);
-        RegCloseKey(k);
-    }
-    bool ok() const { return ok_; }
-
-private:
-    std::wstring key_;
-    std::wstring old_;
-    bool hadOld_ = false;
-    bool ok_ = false;
-};
 
 POINT centreOf(HWND hwnd) {
     const RECT r = windowRect(hwnd);

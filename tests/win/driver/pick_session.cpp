@@ -3,6 +3,8 @@
 // for the picking tests to check together with the stand-in CAD's journal.
 // Steps: set:Text3=0.001  click:Command3  wait:SECONDS  sleep:MS  screenclick:X,Y  key:enter
 //        snapshot:LABEL (output box, pick-nodes button, foreground window)  shot:FILE.bmp
+//        copy:FROM>TO (a file, e.g. the CAD's next configuration)  run:EXE ARGS (waits for it;
+//        EXE without spaces)
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -123,6 +125,17 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
                                  windowText(GetForegroundWindow())});
         } else if (verb == L"shot") {
             checks.expect(saveScreenshot(arg), L"screenshot " + arg);
+        } else if (verb == L"copy") {
+            const size_t to = arg.find(L'>');
+            checks.expect(to != std::wstring::npos &&
+                              CopyFileW(arg.substr(0, to).c_str(), arg.substr(to + 1).c_str(), FALSE) != 0,
+                          L"copied " + arg);
+        } else if (verb == L"run") {
+            const size_t space = arg.find(L' ');
+            Process program;
+            checks.expect(program.start(arg.substr(0, space), space == std::wstring::npos ? L"" : arg.substr(space + 1)) &&
+                              program.waitExit(30s),
+                          L"ran " + arg);
         } else if (verb == L"key" && arg == L"enter") {
             pressKey(VK_RETURN);
         } else {
