@@ -8,14 +8,44 @@
 
 namespace driver {
 
+std::string utf8(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::string json(const std::wstring& text) {
+    std::string out = "\"";
+    for (char c : utf8(text)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+void writeResult(Checks& checks, const std::wstring& path, const std::string& text) {
+    if (FILE* file = _wfopen(path.c_str(), L"wb")) {
+        fwrite(text.data(), 1, text.size(), file);
+        fclose(file);
+    } else {
+        checks.expect(false, L"result written to " + path);
+    }
+}
+
 void print(const std::wstring& line) {
-    const std::wstring text = line + L"\n";
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), size,
-                        nullptr, nullptr);
-    fwrite(utf8.data(), 1, utf8.size(), stdout);
+    const std::string text = utf8(line + L"\n");
+    fwrite(text.data(), 1, text.size(), stdout);
     fflush(stdout);
 }
 

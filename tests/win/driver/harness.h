@@ -33,6 +33,10 @@ private:
 };
 
 void print(const std::wstring& line);  // UTF-8 line to stdout
+std::string utf8(const std::wstring& text);
+std::string json(const std::wstring& text);  // a JSON string literal, quotes included
+// Writes a scenario's result file for the script that started the driver (checked).
+void writeResult(Checks& checks, const std::wstring& path, const std::string& text);
 
 // Polls `condition` every 20 ms until it holds or `timeout` passes.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);

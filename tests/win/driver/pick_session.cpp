@@ -38,31 +38,6 @@ int controlId(const std::wstring& name) {
     return 0;
 }
 
-std::string utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-std::string json(const std::wstring& text) {
-    std::string out = "\"";
-    for (char c : utf8(text)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 // The tool's open message box, if any.
 HWND messageBoxOf(DWORD processId) { return findTopLevel(processId, L"#32770"); }
 
@@ -171,12 +146,7 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
         out += "}";
     }
     out += "]}\n";
-    if (FILE* file = _wfopen(resultPath.c_str(), L"wb")) {
-        fwrite(out.data(), 1, out.size(), file);
-        fclose(file);
-    } else {
-        checks.expect(false, L"result written to " + resultPath);
-    }
+    writeResult(checks, resultPath, out);
     return checks.summary();
 }
 

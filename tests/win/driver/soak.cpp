@@ -63,30 +63,6 @@ HWND windowOfClass(DWORD processId, const wchar_t* className) {
     return nullptr;
 }
 
-std::string utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-std::string json(const std::wstring& text) {
-    std::string out = "\"";
-    for (char c : utf8(text)) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escaped[8];
-            snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string countsJson(const HandleCounts& c) {
     char buffer[256];
     snprintf(buffer, sizeof buffer,
@@ -306,12 +282,7 @@ int soak(const std::wstring& tool, const std::wstring& leakTarget, const std::ws
         out += ",\"phase\":" + json(b.phase) + ",\"caption\":" + json(b.caption) + ",\"text\":" + json(b.text) + "}";
     }
     out += "]}\n";
-    if (FILE* file = _wfopen(resultPath.c_str(), L"wb")) {
-        fwrite(out.data(), 1, out.size(), file);
-        fclose(file);
-    } else {
-        checks.expect(false, L"result written to " + resultPath);
-    }
+    writeResult(checks, resultPath, out);
     return checks.summary();
 }
 
