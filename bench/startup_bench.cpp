@@ -18,9 +18,9 @@
 #include "promo/promo_window_ids.h"
 
 namespace {
-#ifndef SETTLE_MS
-#define SETTLE_MS 3000
-#endif
+
+// The desktop repaints where the windows were; the next start should not pay for that.
+constexpr DWORD kSettleMs = 3000;
 
 struct Sample {
     double readyMs = 0;
@@ -131,8 +131,7 @@ bool measureOnce(const wchar_t* exe, bool (*ready)(DWORD), Sample& sample) {
     }
     TerminateProcess(process.get(), 0);
     WaitForSingleObject(process.get(), 10000);
-    // The desktop repaints where the windows were; the next start should not pay for that.
-    Sleep(SETTLE_MS);
+    Sleep(kSettleMs);
     return ok;
 }
 

@@ -17,28 +17,31 @@ TwipsPerPixel screenTwipsPerPixel() {
     return tpp;
 }
 
-void centerWindow(HWND window) {
-    const TwipsPerPixel tpp = screenTwipsPerPixel();
-    RECT outer{};
-    GetWindowRect(window, &outer);
-    const auto screenWidth = static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * tpp.x);
-    const auto screenHeight = static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp.y);
-    const auto width = static_cast<float>((outer.right - outer.left) * tpp.x);
-    const auto height = static_cast<float>((outer.bottom - outer.top) * tpp.y);
-    const CentredPosition p = centredPosition(screenWidth, width, screenHeight, height);
-    SetWindowPos(window, nullptr, twipsToPixels(p.left, tpp.x), twipsToPixels(p.top, tpp.y), 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
+namespace {
 
-TopmostPixels centredPlacement(int width, int height) {
-    const TwipsPerPixel tpp = screenTwipsPerPixel();
+// Outer top-left pixel of a window of this outer size, centred left to right and a third of
+// the way down the free height.
+POINT centredOrigin(int width, int height, const TwipsPerPixel& tpp) {
     const CentredPosition p = centredPosition(static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * tpp.x),
                                               static_cast<float>(width * tpp.x),
                                               static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp.y),
                                               static_cast<float>(height * tpp.y));
-    const int left = twipsToPixels(p.left, tpp.x);
-    const int top = twipsToPixels(p.top, tpp.y);
-    return topmostPixels(left * tpp.x, top * tpp.y, width * tpp.x, height * tpp.y, tpp);
+    return {twipsToPixels(p.left, tpp.x), twipsToPixels(p.top, tpp.y)};
+}
+
+}  // namespace
+
+void centerWindow(HWND window) {
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    const POINT origin = centredOrigin(outer.right - outer.left, outer.bottom - outer.top, screenTwipsPerPixel());
+    SetWindowPos(window, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+TopmostPixels centredPlacement(int width, int height) {
+    const TwipsPerPixel tpp = screenTwipsPerPixel();
+    const POINT origin = centredOrigin(width, height, tpp);
+    return topmostPixels(origin.x * tpp.x, origin.y * tpp.y, width * tpp.x, height * tpp.y, tpp);
 }
 
 void shellOpen(HWND owner, const wchar_t* address) {
