@@ -12,6 +12,15 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=" WINEARCH=wi
 if [ -f "$stamp" ] && { [ ! -x /usr/lib/wine/wine ] || [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }; then
   exit 0
 fi
+# What the prefix copies or links to, and the Debian package that brings it: a missing one
+# stops here with its name instead of a bare copy error half-way.
+need() {
+  compgen -G "$1" >/dev/null && return 0
+  echo "wine-prefix: $1 is missing; install the Debian package $2 (scripts/install-deps.sh lists it)" >&2
+  exit 1
+}
+need '/usr/share/wine/fonts/*.ttf' fonts-wine
+need /usr/share/fonts/truetype/wqy/wqy-microhei.ttc fonts-wqy-microhei
 echo "wine-prefix: creating $prefix"
 rm -rf "$prefix"
 mkdir -p "$(dirname "$prefix")"
@@ -22,4 +31,9 @@ reg="$prefix/drive_c/pontiro-prefix.reg"
 python3 "$here/prefix-registry.py" >"$reg"
 wine regedit /S 'C:\pontiro-prefix.reg' >/dev/null 2>&1
 wineserver -w   # registry written to disk before the stamp says ready
+# regedit says nothing when it fails: the prefix is ready only if the font links landed.
+if ! grep -q 'WenQuanYi Micro Hei' "$prefix/system.reg"; then
+  echo "wine-prefix: the registry settings did not reach $prefix/system.reg (see $reg)" >&2
+  exit 1
+fi
 touch "$stamp"

@@ -1,19 +1,30 @@
 #!/usr/bin/env bash
 # Runs a command with the private Wine prefix on a private Xvfb display, then stops the
 # wineserver and the Xvfb that this run started. USE_DISPLAY=1 keeps the caller's DISPLAY.
-# Usage: with-wine.sh PREFIX [--dpi N] [--desktop WxH] COMMAND...
+# --win32: the command runs a 32-bit program; where this machine cannot, it is skipped (77).
+# Usage: with-wine.sh PREFIX [--dpi N] [--desktop WxH] [--win32] COMMAND...
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=$1; shift
-dpi=96; desktop=1920x1080
+dpi=96; desktop=1920x1080; win32=
 while [ $# -gt 0 ]; do
   case $1 in
     --dpi) dpi=$2; shift 2 ;;
     --desktop) desktop=$2; shift 2 ;;
+    --win32) win32=1; shift ;;
     *) break ;;
   esac
 done
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=" WINEARCH=win64
+# Some kernels (sandboxes among them) run no 32-bit Linux programs, so Wine's 32-bit loader
+# cannot start: use the 64-bit one for everything and say which 32-bit runs are skipped.
+if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  export PATH="$here/wine64-only:$PATH" WINELOADER=/usr/lib/wine/wine64 PONTIRO_NO_WIN32=1
+  if [ -n "$win32" ]; then
+    echo "with-wine: skipped: this machine's kernel runs no 32-bit programs, so Wine cannot run the 32-bit tool"
+    exit 77
+  fi
+fi
 xvfb_pid=
 fdfile=$(mktemp)
 cleanup() {
