@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the registry settings of the private Wine prefix as a UTF-16 .reg file on stdout."""
+"""Writes the registry settings of the private Wine prefix as a UTF-16 .reg file on stdout:
+all of them, or with --display DPI WxH only those of one run's display."""
 import sys
 
 def multi_sz(*values):
@@ -11,15 +12,19 @@ linked = ["Tahoma", "Tahoma Bold", "MS Shell Dlg", "MS Shell Dlg 2",
           "Microsoft Sans Serif", "MS Sans Serif", "System", "SimSun", "Verdana"]
 replaced = ["宋体", "SimSun", "新宋体", "NSimSun", "黑体", "SimHei", "微软雅黑", "Microsoft YaHei"]
 
+dpi, desktop = (int(sys.argv[2]), sys.argv[3]) if sys.argv[1:2] == ["--display"] else (96, "1920x1080")
+display = [r"[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]", f'"Default"="{desktop}"', "",
+           r"[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts]",
+           f'"LogPixels"=dword:{dpi:08x}', ""]
 lines = ["Windows Registry Editor Version 5.00", ""]
+if sys.argv[1:2] == ["--display"]:
+    sys.stdout.buffer.write(b"\xff\xfe" + "\r\n".join(lines + display).encode("utf-16-le"))
+    sys.exit(0)
 lines += [r"[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink]"]
 lines += [f'"{name}"={link}' for name in linked] + [""]
 lines += [r"[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]"]
 lines += [f'"{name}"="WenQuanYi Micro Hei"' for name in replaced] + [""]
 # A fixed virtual desktop at 0,0: pointer coordinates equal screen coordinates.
-lines += [r"[HKEY_CURRENT_USER\Software\Wine\Explorer]", '"Desktop"="Default"', ""]
-lines += [r"[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]", '"Default"="1920x1080"', ""]
-lines += [r"[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts]",
-          '"LogPixels"=dword:00000060', ""]
+lines += [r"[HKEY_CURRENT_USER\Software\Wine\Explorer]", '"Desktop"="Default"', ""] + display
 lines += [r"[HKEY_CURRENT_USER\Software\Wine\WineDbg]", '"ShowCrashDialog"=dword:00000000', ""]
 sys.stdout.buffer.write(b"\xff\xfe" + "\r\n".join(lines).encode("utf-16-le"))

@@ -8,8 +8,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 stamp="$prefix/.pontiro-prefix-v1"
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=" WINEARCH=win64
 # With wine32 installed the 32-bit tool runs too (WoW64), but only in a prefix made after
-# it was installed: an older one has no syswow64 and is made again.
-if [ -f "$stamp" ] && { [ ! -x /usr/lib/wine/wine ] || [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }; then
+# it was installed: an older one has no syswow64 and is made again (where 32-bit programs
+# run at all: with-wine.sh sets PONTIRO_NO_WIN32 where they do not).
+if [ -f "$stamp" ] && { [ ! -x /usr/lib/wine/wine ] || [ -n "${PONTIRO_NO_WIN32:-}" ] ||
+                        [ -f "$prefix/drive_c/windows/syswow64/kernel32.dll" ]; }; then
   exit 0
 fi
 # What the prefix copies or links to, and the Debian package that brings it: a missing one
@@ -36,4 +38,5 @@ if ! grep -q 'WenQuanYi Micro Hei' "$prefix/system.reg"; then
   echo "wine-prefix: the registry settings did not reach $prefix/system.reg (see $reg)" >&2
   exit 1
 fi
+echo "96 1920x1080" >"$prefix/.pontiro-display"
 touch "$stamp"

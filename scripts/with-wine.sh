@@ -43,12 +43,19 @@ else
   export DISPLAY=":$(head -n1 "$fdfile")"
 fi
 "$here/wine-prefix.sh" "$prefix"
-wine reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
-  /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop" /f >/dev/null 2>&1
-# The desktop (explorer) started with the first wine command above, at the size the registry
-# held before: restart the server so the size set here takes effect in this run.
-wineserver -k >/dev/null 2>&1 || true
-# The stand-in CAD registers itself inside this prefix, from wherever this tree was built.
-if [ -n "${STANDIN_EXE:-}" ]; then wine "$STANDIN_EXE" --register >/dev/null 2>&1; fi
+# The display settings of this run: one registry import, and only when they differ from the
+# last run's. The desktop (explorer) starts with the first wine command at the size the
+# registry holds then, so the server is restarted after a change.
+if [ "$(cat "$prefix/.pontiro-display" 2>/dev/null)" != "$dpi $desktop" ]; then
+  python3 "$here/prefix-registry.py" --display "$dpi" "$desktop" >"$prefix/drive_c/pontiro-display.reg"
+  wine regedit /S 'C:\pontiro-display.reg' >/dev/null 2>&1
+  wineserver -k >/dev/null 2>&1 || true
+  echo "$dpi $desktop" >"$prefix/.pontiro-display"
+fi
+# The stand-in CAD registers itself inside this prefix, from wherever this tree was built;
+# once, unless its registration is gone (a test unregisters it) or points elsewhere.
+if [ -n "${STANDIN_EXE:-}" ]; then
+  server=$(printf '@="\\"Z:%s\\""' "$STANDIN_EXE" | sed 's|/|\\\\|g')
+  grep -qiF "$server" "$prefix/system.reg" || wine "$STANDIN_EXE" --register >/dev/null 2>&1
+fi
 "$@"
