@@ -223,7 +223,11 @@ void MainWindow::onActivate(bool active) {
         lastFocus_ = GetFocus();
     } else {
         HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) ? lastFocus_ : GetDlgItem(hwnd_, IdText8);
+        // Coming back to the tool is no focus move of the user's: the selection stays as it
+        // was, so one keystroke cannot replace the node list.
+        reactivating_ = true;
         SetFocus(target);
+        reactivating_ = false;
     }
 }
 
@@ -258,7 +262,7 @@ void MainWindow::onCommand(int id, int notification) {
 void MainWindow::onFieldFocus(HWND field, bool gained) {
     if (gained) {
         // Whole text selected, so that typing replaces it.
-        SendMessageW(field, EM_SETSEL, 0, -1);
+        if (!reactivating_) SendMessageW(field, EM_SETSEL, 0, -1);
         highlighted_ = field;
     } else if (highlighted_ == field) {
         highlighted_ = nullptr;  // the selection stays as it is

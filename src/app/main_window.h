@@ -48,6 +48,7 @@ private:
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;
+    bool reactivating_ = false;  // the focus goes back where it was, not moved by the user
     TwipsPerPixel tpp_;
     Font uiFont_;
     Font buttonFont_;
