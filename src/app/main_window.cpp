@@ -97,6 +97,9 @@ void MainWindow::startUp() {
     // Above the promotion windows, which were made topmost before it.
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetDlgItemTextW(hwnd_, IdLabel2, instructionsText().c_str());
+    instructionsFont_ = fitLabelFont(GetDlgItem(hwnd_, IdLabel2), uiFont_.get());
+    if (instructionsFont_.get())
+        SendMessageW(GetDlgItem(hwnd_, IdLabel2), WM_SETFONT, reinterpret_cast<WPARAM>(instructionsFont_.get()), FALSE);
 }
 
 void MainWindow::show(int showCommand) {
@@ -169,8 +172,11 @@ void MainWindow::createControls() {
             exStyle = WS_EX_CLIENTEDGE;
             break;
         case Kind::AutoSizeLabel:
-        case Kind::Label:
             style |= SS_LEFT | SS_NOPREFIX;
+            break;
+        case Kind::Label:
+            // A word wider than the label (the address) wraps instead of being cut off.
+            style |= SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL;
             break;
         case Kind::Button:
             cls = L"BUTTON";

@@ -88,6 +88,34 @@ void sizeLabelToText(HWND label) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+Font fitLabelFont(HWND label, HFONT font) {
+    const int length = GetWindowTextLengthW(label);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(label, text.data(), length + 1)));
+    LOGFONTW design{};
+    RECT box{};
+    if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return Font();
+    HDC dc = GetDC(label);
+    const auto fits = [&](HFONT candidate) {
+        HGDIOBJ old = SelectObject(dc, candidate);
+        RECT needed{0, 0, box.right, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+                  DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+        SelectObject(dc, old);
+        return needed.bottom <= box.bottom && needed.right <= box.right;
+    };
+    Font smaller;
+    // Heights are negative (character height in pixels); a few pixels less is enough.
+    for (LOGFONTW shrunk = design; !fits(smaller.get() ? smaller.get() : font) && shrunk.lfHeight < -6;) {
+        ++shrunk.lfHeight;
+        shrunk.lfWidth = 0;
+        smaller.reset(CreateFontIndirectW(&shrunk));
+        if (!smaller.get()) break;
+    }
+    ReleaseDC(label, dc);
+    return smaller;
+}
+
 void reportInternalErrorAndExit(HWND hwnd) {
     MessageBoxW(hwnd, L"内部错误", L"Pontiro截面 V2.0", MB_OK | MB_ICONSTOP);
     ExitProcess(1);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "app/gdi_object.h"
 #include "app/placement.h"
 #include "app/twips.h"
 
@@ -24,5 +25,10 @@ void shellOpen(HWND owner, const wchar_t* address);
 
 // Resizes a label to its text on one line in its present font, keeping its top-left corner.
 void sizeLabelToText(HWND label);
+
+// A fixed-size multi-line label whose text does not fit at this DPI in `font` (glyphs do not
+// grow in step with the twips layout) gets the largest smaller font in which it does; the
+// returned font is empty when `font` fits.
+Font fitLabelFont(HWND label, HFONT font);
 
 }  // namespace app
