@@ -55,20 +55,16 @@ TEST(EdgeAndCentredPlacement, Table) {
                          {Edge::Left, 28800, 1965, 16200, 9135, 0, 2355},
                          {Edge::Left, 15360, 1965, 11521, 9135, 0, 2386.0f / 3.0f},
                          {Edge::Right, 15360, 1965, 8640, 9135, 13395, -165}};
-    for (const auto& r : edges) {
-        const auto p = edgePosition(r.edge, r.sw, r.ww, r.sh, r.wh);
+    const auto check = [](auto p, const Row& r) {
         EXPECT_FLOAT_EQ(p.left, r.left);
         EXPECT_FLOAT_EQ(p.top, r.top);
-    }
+    };
+    for (const auto& r : edges) check(edgePosition(r.edge, r.sw, r.ww, r.sh, r.wh), r);
     // Half the free width, a third of the free height; unrounded and unclamped.
     const Row centred[] = {{Edge::Left, 15360, 4230, 11520, 4080, 5565, 2480},
                            {Edge::Left, 15360, 4235, 11520, 11520, 5562.5f, 0},
                            {Edge::Left, 15360, 16360, 11520, 12120, -500, -200}};
-    for (const auto& r : centred) {
-        const auto p = app::centredPosition(r.sw, r.ww, r.sh, r.wh);
-        EXPECT_FLOAT_EQ(p.left, r.left);
-        EXPECT_FLOAT_EQ(p.top, r.top);
-    }
+    for (const auto& r : centred) check(app::centredPosition(r.sw, r.ww, r.sh, r.wh), r);
 }
 
 TEST(TopmostPixels, XRoundedHalfEvenTheRestIntegerDivisions) {
@@ -99,7 +95,8 @@ TEST(HelpToggle, AlternatesTallFirstAndAcrossTheCounterWrap) {
 
 TEST(Twips, FactorsAndRounding) {
     EXPECT_EQ(app::twipsPerPixelForDpi(192, 144).y, 10.0);
-    EXPECT_EQ(app::twipsPerPixelForDpi(0, -1).y, 15.0);  // a broken device context
+    EXPECT_EQ(app::twipsPerPixelForDpi(0, -1).x, 15.0);  // a broken device context
+    EXPECT_EQ(app::twipsPerPixelForDpi(0, -1).y, 15.0);
     // -10 twips (a revealed window) must stay -1 pixel at every common factor.
     for (double f : {15.0, 12.0, 10.0, 7.5}) EXPECT_EQ(app::twipsToPixels(-10, f), -1) << f;
     EXPECT_EQ(app::twipsToPixels(40, 15), 3);
