@@ -113,6 +113,7 @@ struct Call {
     const char* args;       // letters of kArgs
     const wchar_t* want;    // what the object saw "=" outcome, then the by-reference arguments after
     Setup setup = {};       // still busy after the 1 s bound when busy is 1 << 30
+    bool inProcess = false;
 };
 
 const Call kCalls[] = {
@@ -134,7 +135,10 @@ const Call kCalls[] = {
     {"retry later past the bound", callMethod, L"Echo", "", L"= 8001010a <sys>",
      {1 << 30, 0, RPC_E_SERVERCALL_RETRYLATER, true}},
     {"EXCEPINFO", callMethod, L"Echo", "", L"= 80210020 stop", {.fail = true, .scode = 0x80210020, .text = L"stop"}},
-    {"deferred fill-in", callMethod, L"Echo", "", L"= 80210020 later", {.fail = true, .deferred = true}},
+    {"deferred fill-in in this process", callMethod, L"Echo", "", L"= 80210020 later", {.fail = true, .deferred = true},
+     true},
+    {"deferred fill-in of another process never called", callMethod, L"Echo", "", L"= 80020009 <sys>",
+     {.fail = true, .deferred = true}},
     {"system text", callMethod, L"Echo", "", L"= 80004005 <sys>", {.fail = true, .scode = 0x80004005}},
     {"wCode", callMethod, L"Echo", "", L"= 800a01c9 <sys>", {.fail = true, .wCode = 457}},
     {"empty EXCEPINFO", callMethod, L"Echo", "", L"= 80020009 <sys>", {.fail = true}},
@@ -171,10 +175,11 @@ TEST(Dispatch, CallTable) {
             a.push_back(pool[std::strchr(kArgs, *letter) - kArgs].get());
         IDispatch* target = std::wcscmp(c.member, L"Echo") ? dictionary.Get() : &o;
         const auto start = std::chrono::steady_clock::now();
-        DispatchResult r = a.size() == 0   ? c.how(target, c.member, {}, {1000ms})
-                           : a.size() == 1 ? c.how(target, c.member, {a[0]}, {1000ms})
-                           : a.size() == 2 ? c.how(target, c.member, {a[0], a[1]}, {1000ms})
-                                           : c.how(target, c.member, {a[0], a[1], a[2]}, {1000ms});
+        const CallOptions options{1000ms, c.inProcess};
+        DispatchResult r = a.size() == 0   ? c.how(target, c.member, {}, options)
+                           : a.size() == 1 ? c.how(target, c.member, {a[0]}, options)
+                           : a.size() == 2 ? c.how(target, c.member, {a[0], a[1]}, options)
+                                           : c.how(target, c.member, {a[0], a[1], a[2]}, options);
         const auto took = std::chrono::steady_clock::now() - start;
         std::wstring got = o.seen + L"= " + outcome(r);
         for (VARIANT* v : a)
