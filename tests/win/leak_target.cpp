@@ -1,11 +1,7 @@
-// A program that leaks on request, so the soak test can show that each handle count it
-// reads moves when handles leak. Each WM_APP message leaks wParam events, pens and child
-// windows; the window (hidden, class "SoakLeakTarget") closes on WM_CLOSE.
+// Leaks on request, so that the soak can show each handle count it reads moves: every WM_APP
+// leaks wParam events, pens and child windows. Its window (hidden, class "SoakLeakTarget")
+// closes on WM_CLOSE.
 #include <windows.h>
-
-namespace {
-
-constexpr wchar_t kClass[] = L"SoakLeakTarget";
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_APP) {
@@ -16,22 +12,18 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         }
         return 0;
     }
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
+    if (message == WM_DESTROY) PostQuitMessage(0);
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = windowProc;
     wc.hInstance = instance;
-    wc.lpszClassName = kClass;
-    if (!RegisterClassW(&wc)) return 1;
-    if (!CreateWindowExW(0, kClass, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr)) return 1;
+    wc.lpszClassName = L"SoakLeakTarget";
+    if (!RegisterClassW(&wc) ||
+        !CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr))
+        return 1;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     return 0;
