@@ -4,16 +4,13 @@
 #include <windows.h>
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_APP) {
-        for (WPARAM i = 0; i < wParam; ++i) {
-            CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            CreatePen(PS_SOLID, 1, RGB(static_cast<int>(i), 0, 0));
-            CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, hwnd, nullptr, nullptr, nullptr);
-        }
-        return 0;
+    for (WPARAM i = 0; message == WM_APP && i < wParam; ++i) {
+        CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        CreatePen(PS_SOLID, 1, RGB(i, 0, 0));
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, hwnd, nullptr, nullptr, nullptr);
     }
     if (message == WM_DESTROY) PostQuitMessage(0);
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    return message == WM_APP ? 0 : DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -21,8 +18,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     wc.lpfnWndProc = windowProc;
     wc.hInstance = instance;
     wc.lpszClassName = L"SoakLeakTarget";
-    if (!RegisterClassW(&wc) ||
-        !CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr))
+    if (!RegisterClassW(&wc) || !CreateWindowW(wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, 0, 0, instance, 0))
         return 1;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);

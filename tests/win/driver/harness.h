@@ -19,6 +19,10 @@ namespace driver {
 
 using namespace std::chrono_literals;
 
+// The helper modes the Python tests call (pick_session.cpp, soak.cpp).
+int pickSession(const std::wstring& tool, const std::wstring& resultPath, const std::vector<std::wstring>& steps);
+int soak(wchar_t** argv);
+
 // What follows the GoogleTest arguments: TOOL DPI OUTDIR RECORDER, or STANDIN alone.
 inline std::vector<std::wstring> args;
 inline std::wstring arg(size_t i) { return i < args.size() ? args[i] : L""; }
@@ -42,7 +46,7 @@ struct Process {
         std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
-        return CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, 0, 0, nullptr, nullptr, &startup, &info);
+        return CreateProcessW(exe.c_str(), commandLine.data(), 0, 0, 0, 0, 0, 0, &startup, &info);
     }
     bool waitExit(std::chrono::milliseconds t) const { return !WaitForSingleObject(info.hProcess, DWORD(t.count())); }
     DWORD id() const { return info.dwProcessId; }
@@ -50,16 +54,11 @@ struct Process {
 
 // Top-level windows of the process in Z order, of that class (any when null).
 inline std::vector<HWND> windowsOf(DWORD processId, const wchar_t* className, bool hiddenToo = false) {
-    std::vector<HWND> all, found;
-    EnumWindows([](HWND h, LPARAM p) { return reinterpret_cast<std::vector<HWND>*>(p)->push_back(h), TRUE; },
-                reinterpret_cast<LPARAM>(&all));
-    for (HWND hwnd : all) {
+    std::vector<HWND> found;
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExW(nullptr, hwnd, className, nullptr));) {
         DWORD owner = 0;
-        wchar_t name[256] = {};
         GetWindowThreadProcessId(hwnd, &owner);
-        GetClassNameW(hwnd, name, 256);
-        if (owner == processId && (hiddenToo || IsWindowVisible(hwnd)) && (!className || !wcscmp(name, className)))
-            found.push_back(hwnd);
+        if (owner == processId && (hiddenToo || IsWindowVisible(hwnd))) found.push_back(hwnd);
     }
     return found;
 }
@@ -124,12 +123,7 @@ inline void moveMouseTo(int x, int y, bool click = false) {
 }
 inline void clickAt(int x, int y) { moveMouseTo(x, y, true); }
 
-inline int screenDpi() {
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-    ReleaseDC(nullptr, dc);
-    return dpi;
-}
+inline int screenDpi() { return static_cast<int>(GetDpiForSystem()); }
 inline long twipsToPx(double twips, int dpi) { return std::lround(twips * dpi / 1440.0); }
 using Box = std::array<long, 4>;  // left, top, width, height
 inline Box box(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
@@ -145,18 +139,12 @@ struct Capture {
         const DWORD p = px[(y - r.top) * (r.right - r.left) + x - r.left];
         return RGB(p >> 16 & 255, p >> 8 & 255, p & 255);
     }
-    int count(const RECT& area, const std::function<bool(COLORREF)>& test) const {
-        int n = 0;
-        for (int y = area.top; y < area.bottom; ++y)
-            for (int x = area.left; x < area.right; ++x) n += test(at(x, y));
-        return n;
-    }
-    // The bounding box of the pixels of `area` that differ from `background`.
-    RECT ink(const RECT& area, COLORREF background) const {
+    // The bounding box of the pixels of `area` that pass `test`; empty (right < left) when none.
+    RECT ink(const RECT& area, const std::function<bool(COLORREF)>& test) const {
         RECT b{area.right, area.bottom, area.left, area.top};
         for (long y = area.top; y < area.bottom; ++y)
             for (long x = area.left; x < area.right; ++x)
-                if (at(x, y) != background)
+                if (test(at(x, y)))
                     b = {std::min(b.left, x), std::min(b.top, y), std::max(b.right, x + 1), std::max(b.bottom, y + 1)};
         return b;
     }
@@ -165,14 +153,13 @@ struct Capture {
 inline Capture paint(const RECT& r, const std::function<void(HDC)>& draw) {
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right - r.left, r.top - r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
+    DWORD* bits = nullptr;
     HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
     SelectObject(dc, bitmap);
     draw(dc);
     GdiFlush();
-    const auto* p = static_cast<const DWORD*>(bits);
-    Capture c{r, std::vector<DWORD>(p, p + (r.right - r.left) * (r.bottom - r.top))};
+    Capture c{r, std::vector<DWORD>(bits, bits + (r.right - r.left) * (r.bottom - r.top))};
     DeleteDC(dc);
     DeleteObject(bitmap);
     return c;
@@ -194,8 +181,8 @@ inline bool saveScreenshot(const std::wstring& bmpPath) {
     const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER), bytes = c.px.size() * 4;
     const BITMAPFILEHEADER file{0x4D42, headers + bytes, 0, 0, headers};
     const BITMAPINFOHEADER info{sizeof(info), c.r.right, -c.r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    const auto bytesOf = [](const void* p, size_t n) { return std::string(static_cast<const char*>(p), n); };
-    return writeFile(bmpPath, bytesOf(&file, sizeof(file)) + bytesOf(&info, sizeof(info)) + bytesOf(c.px.data(), bytes));
+    const auto raw = [](const void* p, size_t n) { return std::string(static_cast<const char*>(p), n); };
+    return writeFile(bmpPath, raw(&file, sizeof(file)) + raw(&info, sizeof(info)) + raw(c.px.data(), bytes));
 }
 
 // For the helper modes: JSON string literals, and PASS/FAIL lines that the Python tests read.
@@ -212,8 +199,8 @@ inline std::string json(const std::wstring& text) {
 }
 struct Checks {
     int failed = 0;
-    bool operator()(bool ok, const std::wstring& what, const std::wstring& detail = L"") {
-        const std::string line = json((ok ? L"PASS " : L"FAIL ") + what + (ok || detail.empty() ? L"" : L": " + detail));
+    bool operator()(bool ok, const std::wstring& what, const std::wstring& why = L"") {
+        const std::string line = json((ok ? L"PASS " : L"FAIL ") + what + (ok || why.empty() ? L"" : L": " + why));
         printf("%s\n", line.substr(1, line.size() - 2).c_str());  // escaped: one line whatever it holds
         fflush(stdout);
         failed += !ok;
@@ -223,9 +210,7 @@ struct Checks {
 
 // Answers the tool's message boxes with OK, noting caption and text, until it runs no command
 // and `done` holds (or a box was answered).
-struct SeenBox {
-    std::wstring caption, text;
-};
+struct SeenBox { std::wstring caption, text; };
 inline bool waitIdle(HWND main, DWORD processId, std::vector<SeenBox>& boxes, std::chrono::milliseconds bound,
                      const std::function<bool()>& done = [] { return true; }) {
     bool answered = false;

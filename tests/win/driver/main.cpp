@@ -5,11 +5,6 @@
 
 #include "harness.h"
 
-namespace driver {
-int pickSession(const std::wstring& tool, const std::wstring& resultPath, const std::vector<std::wstring>& steps);
-int soak(wchar_t** argv);
-}  // namespace driver
-
 int wmain(int argc, wchar_t** argv) {
     SetProcessDPIAware();
     const std::wstring mode = argc > 1 ? argv[1] : L"";
@@ -17,7 +12,6 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"soak" && argc == 10) return driver::soak(argv + 2);
     testing::InitGoogleTest(&argc, argv);
     driver::args.assign(argv + 1, argv + argc);
-    const int failed = RUN_ALL_TESTS();
     // A filter that matches nothing must not pass.
-    return failed ? failed : testing::UnitTest::GetInstance()->test_to_run_count() == 0 ? 3 : 0;
+    return RUN_ALL_TESTS() || !testing::UnitTest::GetInstance()->test_to_run_count();
 }

@@ -5,7 +5,7 @@
 //        snapshot:LABEL (output box, pick-nodes button, foreground window)  shot:FILE.bmp
 //        copy:FROM>TO (a file, e.g. the CAD's next configuration)  run:EXE ARGS (waits for it;
 //        EXE without spaces)
-#include <cstdio>
+#include <map>
 
 #include "app/main_window_ids.h"
 #include "harness.h"
@@ -17,12 +17,9 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
     Process process;
     HWND main = launchTool(process, tool);
     check(main != nullptr, L"tool started, main window shown");
-    const auto item = [&](const std::wstring& name) {
-        for (auto [n, id] : {std::pair{L"Text1", app::IdText1}, {L"Text3", app::IdText3}, {L"Text8", app::IdText8},
-                             {L"Command1", app::IdCommand1}, {L"Command3", app::IdCommand3}})
-            if (name == n) return GetDlgItem(main, id);
-        return HWND{};
-    };
+    const std::map<std::wstring, int> ids{{L"Text1", app::IdText1}, {L"Text3", app::IdText3}, {L"Text8", app::IdText8},
+                                          {L"Command1", app::IdCommand1}, {L"Command3", app::IdCommand3}};
+    const auto item = [&](const std::wstring& name) { return GetDlgItem(main, ids.count(name) ? ids.at(name) : 0); };
     const auto text = [&](const wchar_t* name) { return json(windowText(item(name))); };
     const auto command1 = [&] { return std::string(IsWindowEnabled(item(L"Command1")) ? "true" : "false"); };
     std::vector<SeenBox> seen;
@@ -30,41 +27,34 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
     for (const std::wstring& step : steps) {
         if (!main) break;
         const size_t colon = step.find(L':');
-        const std::wstring verb = step.substr(0, colon), arg = colon == std::wstring::npos ? L"" : step.substr(colon + 1);
+        const std::wstring verb = step.substr(0, colon), arg = colon == step.npos ? L"" : step.substr(colon + 1);
         const size_t split = arg.find(verb == L"set" ? L'=' : verb == L"copy" ? L'>' : verb == L"run" ? L' ' : L',');
-        const std::wstring first = arg.substr(0, split), rest = split == std::wstring::npos ? L"" : arg.substr(split + 1);
+        const std::wstring first = arg.substr(0, split), rest = split == arg.npos ? L"" : arg.substr(split + 1);
+        Process program;
         if (verb == L"set") {
             SendMessageW(item(first), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rest.c_str()));
         } else if (verb == L"click") {
-            // Posted: the tool stays inside the CAD's calls until the command ends.
-            PostMessageW(item(arg), BM_CLICK, 0, 0);
+            PostMessageW(item(arg), BM_CLICK, 0, 0);  // posted: the tool stays in the CAD's calls till the end
             Sleep(100);
         } else if (verb == L"wait") {
-            check(waitIdle(main, process.id(), seen, std::chrono::seconds(_wtoi(arg.c_str()))),
-                  L"command finished within " + arg + L" s");
+            check(waitIdle(main, process.id(), seen, std::chrono::seconds(_wtoi(arg.c_str()))), L"finished: " + arg);
         } else if (verb == L"sleep") {
             Sleep(static_cast<DWORD>(_wtoi(arg.c_str())));
         } else if (verb == L"screenclick") {
-            const int x = _wtoi(first.c_str()), y = _wtoi(rest.c_str());
-            SetCursorPos(x - 5, y - 5);  // the CAD sees the pointer arrive, as from a hand
+            SetCursorPos(_wtoi(first.c_str()) - 5, _wtoi(rest.c_str()) - 5);  // the CAD sees the pointer arrive
             Sleep(50);
-            clickAt(x, y);
+            clickAt(_wtoi(first.c_str()), _wtoi(rest.c_str()));
             Sleep(150);
         } else if (verb == L"snapshot") {
             snapshots += std::string(snapshots.empty() ? "" : ",") + "{\"label\":" + json(arg) + ",\"text8\":" +
-                         text(L"Text8") + ",\"command1\":" + command1() +
-                         ",\"foreground\":" + json(windowText(GetForegroundWindow())) + "}";
-        } else if (verb == L"shot") {
-            check(saveScreenshot(arg), L"screenshot " + arg);
-        } else if (verb == L"copy") {
-            check(!rest.empty() && CopyFileW(first.c_str(), rest.c_str(), FALSE), L"copied " + arg);
-        } else if (verb == L"run") {
-            Process program;
-            check(program.start(first, rest) && program.waitExit(30s), L"ran " + arg);
+                         text(L"Text8") + ",\"command1\":" + command1() + ",\"foreground\":" +
+                         json(windowText(GetForegroundWindow())) + "}";
         } else if (verb == L"key" && arg == L"enter") {
             pressKey(VK_RETURN);
-        } else {
-            check(false, L"known step " + step);
+        } else {  // checked: a screenshot saved, a file copied, a program run to its end
+            const bool copied = verb == L"copy" && CopyFileW(first.c_str(), rest.c_str(), FALSE);
+            check(copied || (verb == L"shot" && saveScreenshot(arg)) ||
+                      (verb == L"run" && program.start(first, rest) && program.waitExit(30s)), L"step " + step);
         }
     }
     const bool alive = check(main && !process.waitExit(0ms), L"tool still running");
@@ -72,9 +62,9 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
     if (alive) out += ",\"text8\":" + text(L"Text8") + ",\"text1\":" + text(L"Text1") + ",\"command1\":" + command1();
     out += ",\"snapshots\":[" + snapshots + "],\"messages\":[";
     for (size_t i = 0; i < seen.size(); ++i)
-        out += (i ? ",{\"caption\":" : "{\"caption\":") + json(seen[i].caption) + ",\"text\":" + json(seen[i].text) + "}";
-    out += "]}\n";
-    check(writeFile(resultPath, out), L"result written");
+        out += std::string(i ? "," : "") + "{\"caption\":" + json(seen[i].caption) + ",\"text\":" +
+               json(seen[i].text) + "}";
+    check(writeFile(resultPath, out + "]}\n"), L"result written");
     return check.failed ? 1 : 0;
 }
 

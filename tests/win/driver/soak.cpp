@@ -16,35 +16,21 @@ namespace driver {
 struct Counts {
     long api[3] = {}, substitute[3] = {-1, -1, -1};
     long operator[](int kind) const { return api[kind] ? api[kind] : substitute[kind]; }
-    const wchar_t* source(int kind) const {
+    std::string source(int kind) const {
         static const wchar_t* const sources[3][2] = {
             {L"DuplicateHandle probe (GetProcessHandleCount gave 0)", L"GetProcessHandleCount"},
             {L"live entries of the PEB GDI handle table (GetGuiResources gave 0)", L"GetGuiResources(GR_GDIOBJECTS)"},
             {L"windows of the process, message-only ones included (GetGuiResources gave 0)",
              L"GetGuiResources(GR_USEROBJECTS)"}};
-        return sources[kind][api[kind] != 0];
+        return driver::json(sources[kind][api[kind] != 0]);
     }
     std::string json() const {
         char text[160];
-        snprintf(text, sizeof text, R"({"kernel":%ld,"gdi":%ld,"user":%ld,"kernel_api":%ld,"gdi_api":%ld,"user_api":%ld})",
-                 (*this)[0], (*this)[1], (*this)[2], api[0], api[1], api[2]);
+        snprintf(text, sizeof text, R"({"kernel":%ld,"gdi":%ld,"user":%ld,"kernel_api":%ld,"gdi_api":%ld,)"
+                 R"("user_api":%ld})", (*this)[0], (*this)[1], (*this)[2], api[0], api[1], api[2]);
         return text;
     }
 };
-
-// Windows of the process: top-level and message-only ones with all their descendants.
-static BOOL CALLBACK countOwned(HWND hwnd, LPARAM param) {
-    auto* count = reinterpret_cast<std::pair<DWORD, long>*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    count->second += owner == count->first;
-    return TRUE;
-}
-static BOOL CALLBACK countTree(HWND top, LPARAM count) {
-    countOwned(top, count);
-    EnumChildWindows(top, countOwned, count);
-    return TRUE;
-}
 
 static Counts countsOf(DWORD processId) {
     Counts c;
@@ -58,10 +44,9 @@ static Counts countsOf(DWORD processId) {
     // cannot be duplicated means the table ends.
     c.substitute[0] = 0;
     for (std::uintptr_t value = 4, misses = 0; misses < 4096; value += 4) {
-        HANDLE copy = nullptr;
-        const bool ok = DuplicateHandle(process, reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0, FALSE,
-                                        DUPLICATE_SAME_ACCESS);
-        if (ok) CloseHandle(copy);
+        HANDLE dup = nullptr;
+        const bool ok = DuplicateHandle(process, HANDLE(value), GetCurrentProcess(), &dup, 0, 0, DUPLICATE_SAME_ACCESS);
+        if (ok) CloseHandle(dup);
         c.substitute[0] += ok;
         misses = ok ? 0 : misses + 1;
     }
@@ -78,11 +63,19 @@ static Counts countsOf(DWORD processId) {
         c.substitute[1] = 0;
         for (size_t at = 14; at < entries.size(); at += 24) c.substitute[1] += entries[at] != 0;
     }
-    std::pair<DWORD, long> windows{processId, 0};
-    EnumWindows(countTree, reinterpret_cast<LPARAM>(&windows));
-    for (HWND h = nullptr; (h = FindWindowExW(HWND_MESSAGE, h, nullptr, nullptr));)
-        countTree(h, reinterpret_cast<LPARAM>(&windows));
-    c.substitute[2] = windows.second;
+    // Its windows: top-level and message-only ones with all their descendants.
+    const std::function<long(HWND)> tree = [&](HWND w) {
+        long n = 1;
+        for (HWND child = GetWindow(w, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) n += tree(child);
+        return n;
+    };
+    c.substitute[2] = 0;
+    for (HWND parent : {HWND(nullptr), HWND_MESSAGE})
+        for (HWND top = nullptr; (top = FindWindowExW(parent, top, nullptr, nullptr));) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(top, &owner);
+            c.substitute[2] += owner == processId ? tree(top) : 0;
+        }
     CloseHandle(process);
     return c;
 }
@@ -94,26 +87,23 @@ int soak(wchar_t** argv) {
     // toggle and About showing make for the process's life.
     constexpr long kAllowedGrowth = 24;
     const int cycles = _wtoi(argv[5]), helpToggles = _wtoi(argv[6]), aboutShowings = _wtoi(argv[7]);
-    const wchar_t* const kinds[] = {L"kernel", L"GDI", L"USER"};
+    const std::wstring kinds[] = {L"kernel", L"GDI", L"USER"}, resultPath = argv[3], urlLog = resultPath + L".urls.txt";
     Checks check;
     std::string out = "{";
     // A count is only trusted if a deliberate leak of 10 events, pens and windows moves it.
     Process target;
     std::vector<HWND> leaker;
-    if (check(target.start(argv[1]) &&
-                  waitFor([&] { return !(leaker = windowsOf(target.id(), L"SoakLeakTarget", true)).empty(); }, 20s),
-              L"leak target started")) {
+    const auto leakerUp = [&] { return !(leaker = windowsOf(target.id(), L"SoakLeakTarget", true)).empty(); };
+    if (check(target.start(argv[1]) && waitFor(leakerUp, 20s), L"leak target started")) {
         const Counts before = countsOf(target.id());
         SendMessageW(leaker[0], WM_APP, 10, 0);
         const Counts after = countsOf(target.id());
         for (int k = 0; k < 3; ++k)
-            check(before[k] >= 0 && after[k] - before[k] >= 10, std::wstring(kinds[k]) + L" count moves with a leak: " +
-                      std::to_wstring(before[k]) + L" -> " + std::to_wstring(after[k]) + L" by " + after.source(k));
+            check(before[k] >= 0 && after[k] - before[k] >= 10, kinds[k] + L" count moves with a leak");
         out += R"("self_check":{"before":)" + before.json() + R"(,"after":)" + after.json() + "},";
     }
 
     // The About window opens the home page first: a recorder stands in for the browser.
-    const std::wstring resultPath = argv[3], urlLog = resultPath + L".urls.txt";
     DeleteFileW(urlLog.c_str());
     const HandlerOverride http(L"http", L"\"" + std::wstring(argv[2]) + L"\" \"" + urlLog + L"\" \"%1\"");
     Process process;
@@ -121,7 +111,6 @@ int soak(wchar_t** argv) {
     if (!check(http.ok && main, L"recorder registered, tool started")) return 1;
     const auto press = [&](int id) { PostMessageW(GetDlgItem(main, id), BM_CLICK, 0, 0); };
     const auto text8 = [&] { return windowText(GetDlgItem(main, app::IdText8)); };
-    const auto height = [&] { return box(windowRect(main))[3]; };
     std::wstring expected;  // the list's lines come separated by '|'
     for (const wchar_t* c = argv[4]; *c; ++c) expected += *c == L'|' ? std::wstring(L"\r\n") : std::wstring(1, *c);
     expected += L"\r\n";
@@ -132,49 +121,47 @@ int soak(wchar_t** argv) {
         press(command);
         const bool idle = waitIdle(main, process.id(), seen, 60s, done);
         for (const SeenBox& b : seen)
-            boxes += std::string(boxes.empty() ? "" : ",") + R"({"cycle":)" + std::to_string(cycle) + R"(,"phase":")" + phase +
-                     R"(","caption":)" + json(b.caption) + R"(,"text":)" + json(b.text) + "}";
+            boxes += std::string(boxes.empty() ? "" : ",") + R"({"cycle":)" + std::to_string(cycle) + R"(,"phase":")" +
+                     phase + R"(","caption":)" + json(b.caption) + R"(,"text":)" + json(b.text) + "}";
         return idle;
     };
     using Clock = std::chrono::steady_clock;
     const auto since = [](Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); };
-    const auto start = Clock::now();
-    double firstCycle = 0;
-    Counts toolFirst, standinFirst;
+    auto start = Clock::now();
+    double seconds[4] = {};  // the first cycle, all cycles, help, About
+    Counts first[2], last[2], toolAfter[2];  // tool, stand-in; tool after the cycles and after help
     DWORD standinId = 0;
     for (int n = 1, wrong = 0; n <= cycles && wrong < 5; ++n) {
         // Initialise always empties the output box first: a marker there shows it ran.
         SendMessageW(GetDlgItem(main, app::IdText8), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"-"));
         if (!run(app::IdCommand3, n, "initialise", [&] { return text8().empty(); }) ||
             !run(app::IdCommand1, n, "pick", [&] { return text8() == expected; }) || text8() != expected) {
-            ++wrong;
-            check(false, L"cycle " + std::to_wstring(n) + L" wrote the expected node list", L"got " + text8());
+            wrong += !check(false, L"cycle " + std::to_wstring(n) + L": the node list", L"got " + text8());
             wrongCycles += std::string(wrongCycles.empty() ? "" : ",") + std::to_string(n);
         }
-        if (n == 1) {
-            firstCycle = since(start);
-            GetWindowThreadProcessId(FindWindowW(L"PontiroStandinCad", nullptr), &standinId);
-            toolFirst = countsOf(process.id());
-            standinFirst = countsOf(standinId);
-        }
+        if (n > 1) continue;
+        seconds[0] = since(start);
+        GetWindowThreadProcessId(FindWindowW(L"PontiroStandinCad", nullptr), &standinId);
+        first[0] = countsOf(process.id());
+        first[1] = countsOf(standinId);
     }
-    const double cycleSeconds = since(start);
-    const Counts toolAfterCycles = countsOf(process.id());
+    seconds[1] = since(start);
+    toolAfter[0] = countsOf(process.id());
     // Help: the window grows and shrinks between the two heights the first two presses set.
-    const auto helpStart = Clock::now();
+    start = Clock::now();
     std::vector<long> heights;
     int wrongPresses = 0, wrongShowings = 0;
     for (int i = 0; i < helpToggles; ++i) {
+        const auto height = [&] { return box(windowRect(main))[3]; };
         const long before = height();
         press(app::IdCommand4);
         wrongPresses += !waitFor([&] { return height() != before; }, 5s) || (i >= 2 && height() != heights[i - 2]);
         heights.push_back(height());
     }
-    check(!wrongPresses && helpToggles >= 2 && heights[0] > heights[1], L"help toggled between two heights",
-          std::to_wstring(wrongPresses) + L" presses went wrong");
-    const double helpSeconds = since(helpStart);
-    const Counts toolAfterHelp = countsOf(process.id());
-    const auto aboutStart = Clock::now();
+    check(!wrongPresses && helpToggles >= 2 && heights[0] > heights[1], L"help toggled between two heights");
+    seconds[2] = since(start);
+    toolAfter[1] = countsOf(process.id());
+    start = Clock::now();
     for (int i = 0; i < aboutShowings; ++i) {
         press(app::IdCommand5);
         HWND about = nullptr;
@@ -182,26 +169,26 @@ int soak(wchar_t** argv) {
         PostMessageW(GetDlgItem(about, about::IdCommand1), BM_CLICK, 0, 0);
         wrongShowings += !about || !waitFor([&] { return !IsWindow(about) && IsWindowEnabled(main); }, 10s);
     }
-    check(!wrongShowings, L"About shown and closed", std::to_wstring(wrongShowings) + L" showings went wrong");
-    const double aboutSeconds = since(aboutStart);
+    check(!wrongShowings, L"About shown and closed every time");
+    seconds[3] = since(start);
     Sleep(1000);  // the home page handlers the About showings started end
-    const Counts toolLast = countsOf(process.id()), standinLast = countsOf(standinId);
-    for (auto [who, first, last] : {std::tuple{L"tool", toolFirst, toolLast}, {L"stand-in CAD", standinFirst, standinLast}})
+    last[0] = countsOf(process.id());
+    last[1] = countsOf(standinId);
+    for (int who = 0; who < 2; ++who)
         for (int k = 0; k < 3; ++k)
-            check(first[k] >= 0 && last[k] - first[k] <= kAllowedGrowth,
-                  std::wstring(who) + L" " + kinds[k] + L" handles: " + std::to_wstring(first[k]) +
-                      L" after the first cycle, " + std::to_wstring(last[k]) + L" at the end (" + last.source(k) + L")");
+            check(first[who][k] >= 0 && last[who][k] - first[who][k] <= kAllowedGrowth,
+                  (who ? L"stand-in CAD " : L"tool ") + kinds[k] + L" handles: " + std::to_wstring(first[who][k]) +
+                      L" after the first cycle, " + std::to_wstring(last[who][k]) + L" at the end");
     check(!process.waitExit(0ms), L"tool still running");
 
-    char timing[160];
-    snprintf(timing, sizeof timing, R"("seconds":{"first_cycle":%.3f,"cycles":%.3f,"help":%.3f,"about":%.3f},"cycles":%d,)",
-             firstCycle, cycleSeconds, helpSeconds, aboutSeconds, cycles);
-    out += timing + (R"("allowed_growth":)" + std::to_string(kAllowedGrowth)) + R"(,"sources":{"kernel":)" +
-           json(toolLast.source(0)) + R"(,"gdi":)" + json(toolLast.source(1)) + R"(,"user":)" + json(toolLast.source(2)) +
-           R"(},"tool":{"first":)" + toolFirst.json() + R"(,"after_cycles":)" + toolAfterCycles.json() +
-           R"(,"after_help":)" + toolAfterHelp.json() + R"(,"last":)" + toolLast.json() + R"(},"standin":{"first":)" +
-           standinFirst.json() + R"(,"last":)" + standinLast.json() + R"(},"wrong_cycles":[)" + wrongCycles +
-           R"(],"boxes":[)" + boxes + "]}\n";
+    char t[160];
+    snprintf(t, sizeof t, R"("seconds":{"first_cycle":%.3f,"cycles":%.3f,"help":%.3f,"about":%.3f},"cycles":%d,)"
+             R"("allowed_growth":%ld,)", seconds[0], seconds[1], seconds[2], seconds[3], cycles, kAllowedGrowth);
+    out += t + (R"("sources":{"kernel":)" + last[0].source(0)) + R"(,"gdi":)" + last[0].source(1) + R"(,"user":)" +
+           last[0].source(2) + R"(},"tool":{"first":)" + first[0].json() + R"(,"after_cycles":)" + toolAfter[0].json() +
+           R"(,"after_help":)" + toolAfter[1].json() + R"(,"last":)" + last[0].json() + R"(},"standin":{"first":)" +
+           first[1].json() + R"(,"last":)" + last[1].json() + R"(},"wrong_cycles":[)" + wrongCycles + R"(],"boxes":[)" +
+           boxes + "]}\n";
     return check(writeFile(resultPath, out), L"result written") && !check.failed ? 0 : 1;
 }
 

@@ -9,11 +9,10 @@
 #include "harness.h"
 
 namespace driver {
-namespace {
 
 using Microsoft::WRL::ComPtr;
 
-HRESULT attach(ComPtr<IDispatch>& app) {
+static HRESULT attach(ComPtr<IDispatch>& app) {
     CLSID clsid{};
     ComPtr<IUnknown> unknown;
     HRESULT hr = CLSIDFromProgID(L"AutoCAD.Application", &clsid);
@@ -21,33 +20,26 @@ HRESULT attach(ComPtr<IDispatch>& app) {
     return SUCCEEDED(hr) ? unknown.As(&app) : hr;
 }
 
-// The property by its name, found in any case.
-VARIANT get(IDispatch* object, const wchar_t* name) {
-    DISPID id = 0;
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPPARAMS none{};
-    VARIANT result;
-    VariantInit(&result);
-    if (SUCCEEDED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
-        object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
-    return result;
-}
-
 TEST(Standin, AttachThroughTheRunningObjectTable) {
     ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     Process standin;  // ended after its objects are released
     ComPtr<IDispatch> app;
     EXPECT_EQ(attach(app), MK_E_UNAVAILABLE) << "nothing to attach to before the stand-in runs";
-    ASSERT_TRUE(standin.start(arg(0)));
-    ASSERT_TRUE(waitFor([&] { return SUCCEEDED(attach(app)); }, 30s));
-    VARIANT caption = get(app.Get(), L"caption"), document = get(app.Get(), L"ActiveDocument");
+    ASSERT_TRUE(standin.start(arg(0)) && waitFor([&] { return SUCCEEDED(attach(app)); }, 30s));
+    // Properties by name, found in any case.
+    VARIANT values[2] = {};
+    for (auto [name, value] : {std::pair{L"caption", &values[0]}, {L"ActiveDocument", &values[1]}}) {
+        DISPID id = 0;
+        DISPPARAMS none{};
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        if (SUCCEEDED(app->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
+            app->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value, nullptr, nullptr);
+    }
     const std::vector<HWND> windows = windowsOf(standin.id(), nullptr);
-    ASSERT_TRUE(caption.vt == VT_BSTR && !windows.empty());
-    EXPECT_EQ(std::wstring(caption.bstrVal, SysStringLen(caption.bstrVal)), windowText(windows[0])) << "window title";
-    EXPECT_TRUE(document.vt == VT_DISPATCH && document.pdispVal) << "ActiveDocument is a drawing";
-    VariantClear(&caption);
-    VariantClear(&document);
+    ASSERT_TRUE(values[0].vt == VT_BSTR && !windows.empty());
+    EXPECT_EQ(std::wstring(values[0].bstrVal, SysStringLen(values[0].bstrVal)), windowText(windows[0])) << "title";
+    EXPECT_TRUE(values[1].vt == VT_DISPATCH && values[1].pdispVal) << "ActiveDocument is a drawing";
+    for (VARIANT& value : values) VariantClear(&value);
 }
 
-}  // namespace
 }  // namespace driver
