@@ -75,7 +75,7 @@ TEST_F(MainWindow, Layout) {
         if (button) expectDrawnAs(screen, item(c.id), c.text, song, DT_CENTER | DT_VCENTER | DT_SINGLELINE, 3);
         if (!label) continue;
         expectDrawnAs(screen, item(c.id), c.text, message, DT_SINGLELINE, 0);
-        const auto blue = [](COLORREF c) { return GetBValue(c) > 200 && GetRValue(c) < 90 && GetGValue(c) < 90; };
+        const auto blue = [](COLORREF p) { return GetBValue(p) > 200 && GetRValue(p) < 90 && GetGValue(p) < 90; };
         EXPECT_GT(box(screen.ink(windowRect(item(c.id)), blue))[2], 0) << "drawn in blue";
     }
     // Tab skips the field names and the disabled button, and types nothing into the output box.
