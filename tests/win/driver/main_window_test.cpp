@@ -30,7 +30,8 @@ static void expectDrawnAs(const Capture& screen, HWND control, const wchar_t* te
     RECT seen = screen.ink({r.left + inset, r.top + inset, r.right - inset, r.bottom - inset}, ink);
     OffsetRect(&seen, -r.left, -r.top);
     // Left-aligned text is drawn wider than the control, so that a cut-off text shows.
-    const LONG width = (form & DT_CENTER) ? r.right - r.left : 4 * (r.right - r.left), height = r.bottom - r.top;
+    const LONG width = (form & (DT_CENTER | DT_WORDBREAK)) ? r.right - r.left : 4 * (r.right - r.left),
+               height = r.bottom - r.top;
     const Capture own = paint({0, 0, width, height}, [&](HDC dc) {
         RECT area{0, 0, width, height};
         SetBkColor(dc, face);
@@ -100,6 +101,25 @@ TEST_F(MainWindow, HelpTogglesTheHeight) {
                                                L"  3、点击点取节点按钮，依次选择截面节点。\r\n"
                                                L"  更多软件尽在http://www.pontiro.example");
     EXPECT_EQ(box(rectInParentClient(item(app::IdLabel2))), pxBox({480, 4680, 3255, 1455}, dpi));
+    // All of it shows: drawn as in the largest message-font size in which the whole text fits.
+    const RECT label = windowRect(item(app::IdLabel2), true);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    const UINT form = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
+    const std::wstring text = windowText(item(app::IdLabel2));
+    HFONT font = nullptr;
+    for (RECT need{};; ++metrics.lfMessageFont.lfHeight) {
+        font = CreateFontIndirectW(&metrics.lfMessageFont);
+        paint({0, 0, 1, 1}, [&](HDC dc) {
+            need = label;
+            SelectObject(dc, font);
+            DrawTextW(dc, text.c_str(), -1, &need, form | DT_CALCRECT);
+        });
+        if (need.bottom <= label.bottom && need.right <= label.right) break;
+    }
+    Sleep(300);
+    expectDrawnAs(capture(windowRect(main)), item(app::IdLabel2), text.c_str(), font, form, 0);
 }
 
 // Each row gives a box the focus, by Tab or as a program would, after putting a text and a
@@ -124,6 +144,24 @@ TEST_F(MainWindow, FocusSelectsAllAndHighlights) {
         waitFor([&] { return EqualRect(&wanted, &(seen = capture(all).ink(all, paleGreen))); }, 3s);
         EXPECT_EQ(box(seen), box(wanted));
     }
+}
+
+// Coming back to the tool (from the CAD, say) puts the focus back without selecting the output
+// box, so that one keystroke cannot replace the node list.
+TEST_F(MainWindow, ComingBackKeepsTheSelection) {
+    SetForegroundWindow(main);
+    SendMessageW(item(app::IdText8), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0 0\r\n300 0\r\n"));
+    focusControl(item(app::IdText8));
+    ASSERT_TRUE(focusMoves(app::IdText8));
+    SendMessageW(item(app::IdText8), EM_SETSEL, 2, 2);
+    HWND other = CreateWindowW(L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == other; }, 3s));
+    SetForegroundWindow(main);
+    ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == main; }, 3s) && focusMoves(app::IdText8));
+    Sleep(200);
+    EXPECT_EQ(sendTimeout(item(app::IdText8), EM_GETSEL), MAKELONG(2, 2));
+    DestroyWindow(other);
 }
 
 // The exit button, and the close box clicked on the screen, each end the whole process.

@@ -96,7 +96,8 @@ TEST(Docking, WithTheRealPointer) {
     }
 
     // The glyphs, clicked on revealed windows: a double click on Label1 closes ad1frm alone,
-    // the minimise glyph minimises adfrm for good; restored, adfrm's close glyph ends the tool.
+    // the minimise glyph minimises adfrm for good; restored, adfrm's close glyph closes adfrm
+    // alone: the node list lives on in the main window, whose exit button ends the tool.
     const auto clickIn = [&](int i, double x, double y, int clicks) {  // twips in the window
         EXPECT_TRUE(reveal(i));
         while (clicks--) clickAt(windowRect(promos[i]).left + g.px(x), windowRect(promos[i]).top + g.px(y));
@@ -113,7 +114,11 @@ TEST(Docking, WithTheRealPointer) {
     EXPECT_EQ(findTopLevel(process.id(), app::kMainWindowClass), main) << "the main window goes on";
     ShowWindow(promos[0], SW_RESTORE);
     clickIn(0, 1680 + 120, 600 + 217, 1);  // Image2, its visible part
-    EXPECT_TRUE(process.waitExit(5s)) << "the close glyph ends the tool";
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(promos[0]); }, 3s)) << "adfrm closed";
+    EXPECT_FALSE(process.waitExit(1s)) << "the tool goes on";
+    EXPECT_EQ(findTopLevel(process.id(), app::kMainWindowClass), main);
+    PostMessageW(GetDlgItem(main, app::IdCommand2), BM_CLICK, 0, 0);
+    EXPECT_TRUE(process.waitExit(5s)) << "退出 ends it";
 }
 
 }  // namespace driver
