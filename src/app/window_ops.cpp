@@ -44,33 +44,30 @@ TopmostPixels centredPlacement(int width, int height) {
     return topmostPixels(origin.x * tpp.x, origin.y * tpp.y, width * tpp.x, height * tpp.y, tpp);
 }
 
-namespace {
-
-// shell32 from the system folder only. LOAD_LIBRARY_SEARCH_SYSTEM32 needs an update some
-// Windows 7 machines lack (the call then fails with ERROR_INVALID_PARAMETER): there the
-// full path of the system folder does the same.
-HMODULE loadShell() {
-    if (HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) return shell;
+decltype(&ShellExecuteW) shellExecuteFunction(LoadLibraryFunction load) {
+    static decltype(&ShellExecuteW) shellExecute = nullptr;
+    if (shellExecute) return shellExecute;
+    // From the system folder only. LOAD_LIBRARY_SEARCH_SYSTEM32 needs an update some Windows 7
+    // machines lack (the call then fails with ERROR_INVALID_PARAMETER): there the full path of
+    // the system folder does the same.
+    HMODULE shell = load(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     wchar_t folder[MAX_PATH];
     const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return nullptr;
-    return LoadLibraryW((std::wstring(folder, length) + L"\\shell32.dll").c_str());
+    if (!shell && length > 0 && length < MAX_PATH)
+        shell = load((std::wstring(folder, length) + L"\\shell32.dll").c_str(), nullptr, 0);
+    if (shell)
+        shellExecute = reinterpret_cast<decltype(&ShellExecuteW)>(
+            reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
+    return shellExecute;
 }
-
-}  // namespace
 
 void shellOpen(HWND owner, const wchar_t* address) {
     // The shell is loaded on the first link a user follows, not at every start of the tool;
     // a load that failed is tried again at the next link.
-    static decltype(&ShellExecuteW) shellExecute = nullptr;
-    if (!shellExecute) {
-        if (HMODULE shell = loadShell())
-            shellExecute = reinterpret_cast<decltype(&ShellExecuteW)>(
-                reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
-    }
     // No parameters, no directory and a normal show: a browser or mail program must get the
     // address alone and come up visible.
-    if (shellExecute) shellExecute(owner, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+    if (auto shellExecute = shellExecuteFunction(LoadLibraryExW))
+        shellExecute(owner, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void sizeLabelToText(HWND label) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include "app/gdi_object.h"
 #include "app/placement.h"
@@ -22,6 +23,11 @@ TopmostPixels centredPlacement(int width, int height);
 
 // Opens a web or mail address with the user's default program; failures are silent.
 void shellOpen(HWND owner, const wchar_t* address);
+
+// ShellExecuteW from shell32, loaded through `load` on first use; a failed load is not kept,
+// so the next call tries again.
+using LoadLibraryFunction = HMODULE(WINAPI*)(LPCWSTR, HANDLE, DWORD);
+decltype(&ShellExecuteW) shellExecuteFunction(LoadLibraryFunction load);
 
 // Resizes a label to its text on one line in its present font, keeping its top-left corner.
 void sizeLabelToText(HWND label);

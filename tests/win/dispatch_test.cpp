@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cad/com_values.h"
+#include "app/window_ops.h"
 #include "cad/dispatch.h"
 
 using namespace cad;
@@ -190,6 +191,25 @@ TEST(Dispatch, CallTable) {
     MSG msg;
     EXPECT_TRUE(paints >= 1 && others == 0 && PeekMessageW(&msg, w, WM_APP, WM_APP, PM_REMOVE)) << paints << others;
     DestroyWindow(w);
+}
+
+// Links load shell32 where LOAD_LIBRARY_SEARCH_SYSTEM32 is refused (Windows 7 without its
+// loader update) and try again after a failed load instead of keeping the failure.
+int loads = 0;
+HMODULE WINAPI failingLoad(LPCWSTR, HANDLE, DWORD) { return ++loads, SetLastError(ERROR_FILE_NOT_FOUND), nullptr; }
+HMODULE WINAPI oldLoader(LPCWSTR name, HANDLE, DWORD flags) {
+    ++loads;
+    if (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) return SetLastError(ERROR_INVALID_PARAMETER), nullptr;
+    return std::wcschr(name, L'\\') ? LoadLibraryW(name) : nullptr;  // the full path only
+}
+
+TEST(Shell, LoadedWithoutTheSearchFlagAndNeverAFailureKept) {
+    EXPECT_EQ(app::shellExecuteFunction(failingLoad), nullptr);
+    EXPECT_EQ(loads, 2) << "the search flag, then the system folder's path";
+    const auto found = app::shellExecuteFunction(oldLoader);
+    EXPECT_EQ(reinterpret_cast<void*>(found), GetProcAddress(GetModuleHandleW(L"shell32.dll"), "ShellExecuteW"));
+    EXPECT_EQ(app::shellExecuteFunction(failingLoad), found) << "a found function is kept";
+    EXPECT_EQ(loads, 4);
 }
 
 TEST(Values, OwnersReleaseWhatTheyHoldOnce) {
