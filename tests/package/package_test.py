@@ -27,7 +27,7 @@ BROKEN = {  # mistake: (change to the entries, what the check must say)
     "read-me with Unix line ends": (lambda e: e.update({"README-zh.txt": e["README-zh.txt"].replace(b"\r\n", b"\n")}),
                                     "CRLF"),
     "read-me in GBK": (lambda e: e.update({"README-zh.txt": package.BOM + "截面\r\n".encode("gbk")}), "not UTF-8"),
-    "a DLL Windows lacks": (lambda e: e.update({package.EXE64: e[package.EXE64].replace(b"OLEAUT32.dll", b"OLEAUTXX.dll")}),
+    "a DLL Windows lacks": (lambda e: e.update({package.EXE64: e[package.EXE64].replace(b"OLEAUT32", b"OLEAUTXX")}),
                             "oleautxx.dll"),
     "console program": (console, "pontiro.exe: subsystem 3"),
     "licence left out": (lambda e: e.pop(package.LICENCE), "entries"),

@@ -36,12 +36,12 @@ class Footprint(unittest.TestCase):
                 # Wine program's pipe may never close.
                 log = f"{OUT}/startup-{index}.log"
                 with open(log, "w") as f:
-                    code = subprocess.run(["wine", f"{BENCH}/startup_bench.exe", "1", winpath(tool),
-                                           winpath(f"{BENCH}/bare_window.exe")], stdout=f, stderr=f, timeout=300).returncode
+                    code = subprocess.run(["wine", f"{BENCH}/startup_bench.exe", "1", winpath(tool), winpath(
+                        f"{BENCH}/bare_window.exe")], stdout=f, stderr=f, timeout=300).returncode
                 text = open(log, encoding="utf-8", errors="replace").read()
                 sets = dict(re.findall(r"median (\w+) ready +[\d.]+ ms +working set +([\d.]+) MiB", text))
                 self.assertEqual((code, len(sets)), (0, 2), text)
-                print(f"{arch}: {len(data) / 1024:.0f} KiB, working set {sets['tool']} MiB (bare program {sets['bare']} MiB)")
+                print(f"{arch}: {len(data) / 1024:.0f} KiB, working set {sets['tool']} MiB (bare: {sets['bare']})")
 
 
 if __name__ == "__main__":

@@ -22,9 +22,10 @@ class Soak(unittest.TestCase):
         kill_wine()
         journal = configure("soak", run_pick((1000, 500), NODES) * int(CYCLES), ["journal_level = failures"])
         with open(f"{OUT}/soak.driver.log", "w") as log:
-            rc = subprocess.run(["wine", DRIVER, "soak", winpath(TOOL), winpath(f"{WIN_BUILD}/tests/win/leak_target.exe"),
-                                 winpath(f"{WIN_BUILD}/tests/win/url_recorder.exe"), winpath(f"{OUT}/soak.result.json"),
-                                 EXPECTED, CYCLES, HELPS, ABOUTS], stdout=log, stderr=subprocess.STDOUT, timeout=3000).returncode
+            programs = [winpath(p) for p in (TOOL, f"{WIN_BUILD}/tests/win/leak_target.exe",
+                                             f"{WIN_BUILD}/tests/win/url_recorder.exe", f"{OUT}/soak.result.json")]
+            rc = subprocess.run(["wine", DRIVER, "soak", *programs, EXPECTED, CYCLES, HELPS, ABOUTS], stdout=log,
+                                stderr=subprocess.STDOUT, timeout=3000).returncode
         kill_wine()
         print(open(f"{OUT}/soak.driver.log", encoding="utf-8", errors="replace").read().replace("\r", ""))
         self.assertEqual(rc, 0, "the driver's checks (see above)")
