@@ -232,6 +232,7 @@ class Picking(unittest.TestCase):
                 register("--register")
 
     def test_rows(self):
+        self.assertTrue(SELECTED, "no such row")
         for r in SELECTED:
             with self.subTest(row=r.name):
                 print(f"-- {r.name}", flush=True)
