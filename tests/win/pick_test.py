@@ -247,7 +247,7 @@ class Picking(unittest.TestCase):
                 calls, events = journal_of(journal)
                 for fact, expected in {"shapes": [], "failed": [], **r.facts}.items():
                     self.check(fact, FACTS[fact](calls, events, snaps), expected)
-        kill_wine()
+        kill_wine(unconfigure=True)
 
     @unittest.skipIf(sys.argv[3:], "default run only")
     def test_standin_keeps_a_foreign_registration(self):

@@ -20,10 +20,12 @@ def winpath(path):
     return "Z:" + path.replace("/", "\\")
 
 
-def kill_wine():
-    # Every case starts with no tool and no CAD running.
+def kill_wine(unconfigure=False):
+    # Every case starts with no tool and no CAD running; the last leaves no configuration for other tests.
     for flag in ("-k", "-w"):
         subprocess.run(["wineserver", flag], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+    if unconfigure and os.path.exists(f"{DATA}/config.ini"):
+        os.remove(f"{DATA}/config.ini")
 
 
 def write_config(path, name, answers, extra=()):

@@ -26,7 +26,7 @@ class Soak(unittest.TestCase):
                                              f"{WIN_BUILD}/tests/win/url_recorder.exe", f"{OUT}/soak.result.json")]
             rc = subprocess.run(["wine", DRIVER, "soak", *programs, EXPECTED, CYCLES, HELPS, ABOUTS], stdout=log,
                                 stderr=subprocess.STDOUT, timeout=3000).returncode
-        kill_wine()
+        kill_wine(unconfigure=True)
         print(open(f"{OUT}/soak.driver.log", encoding="utf-8", errors="replace").read().replace("\r", ""))
         self.assertEqual(rc, 0, "the driver's checks (see above)")
         with open(f"{OUT}/soak.result.json", encoding="utf-8") as f:
