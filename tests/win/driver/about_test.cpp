@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "about/about_window_ids.h"
 #include "harness.h"
@@ -57,6 +58,7 @@ TEST(About, PartsLinksAndTooltips) {
         {IdCommand1, 3480, 1440, L"  确  定", nullptr, nullptr},  // OK, last: it closes the window
     };
     const POINT ok = centreOf(windowRect(GetDlgItem(about, IdCommand1)));
+    std::map<int, HCURSOR> pointer;  // the pointer's shape over each part
     for (const auto& part : parts) {
         SCOPED_TRACE(part.id);
         HWND control = GetDlgItem(about, part.id);
@@ -73,6 +75,9 @@ TEST(About, PartsLinksAndTooltips) {
         EXPECT_TRUE(!part.tooltip || waitFor([&] {
             return (tip = findTopLevel(process.id(), L"tooltips_class32")) && windowText(tip) == part.tooltip;
         }, 5s)) << "tooltip " << testing::PrintToString(tip ? windowText(tip) : L"none");
+        CURSORINFO info{sizeof(info), 0, nullptr, {}};
+        GetCursorInfo(&info);
+        pointer[part.id] = info.hCursor;
         const size_t before = opened(log).size();
         Sleep(GetDoubleClickTime() + 50);  // a fresh single click
         clickAt(p.x, p.y);
@@ -82,6 +87,11 @@ TEST(About, PartsLinksAndTooltips) {
         EXPECT_EQ(std::vector(now.begin() + before, now.end()), wanted);
     }
     EXPECT_TRUE(waitFor([&] { return !IsWindow(about) && IsWindowEnabled(main); }, 5s)) << "OK closes About";
+    // The hand over the three links, and over nothing else.
+    for (const auto& part : parts) {
+        const bool link = part.id == IdLabel4 || part.id == IdLblHomepage || part.id == IdLabel9;
+        EXPECT_EQ(pointer[part.id] == pointer[IdLabel4], link) << "hand pointer over part " << part.id;
+    }
     EXPECT_EQ(opened(log).size(), 7u) << "the home page and six links, nothing else";
 }
 
