@@ -19,11 +19,16 @@ from picking import (DATA, DRIVER, OUT, STANDIN, TOOL, UNKNOWN, configure, journ
 
 TITLE = "Pontiro截面 V2.0"
 GROUP_FAILED = ("错误", "节点已写出，但未能加入图形中的编组（编组可能已被删除）。")
+STOPPED = ("错误", "点取第{}节点时CAD {}（0x{}）。{}")  # node, why, number, where the list stops
 ORIGIN = "点取坐标原点 "
 
 
 def prompts(*ks):
     return [f"点取第{k}节点(右键或回车结束) " for k in ks]
+
+
+def fmt(box, *values):
+    return box[0], box[1].format(*values)
 
 
 def lines(*rows):
@@ -101,11 +106,24 @@ ROWS = [
         {"faults": ["second_drawing"], "failed": ["Group.AppendItems 0x80210105"]}, "same"),
     # Busy from the pick's first call the tool cannot pass over (16, Utility) for longer than its 10 s
     # bound: reported; the initialise after it waits out the rest.
-    row("busy-past-bound", ORIGIN_ONLY, FAULT_RUN, picked(), [UNKNOWN], ["busy_after_call = 15", "busy_ms = 15000"],
+    row("busy-past-bound", ORIGIN_ONLY, FAULT_RUN, picked(), [fmt(STOPPED, 1, "出错", "80010001", "没有写出节点。")],
+        ["busy_after_call = 15", "busy_ms = 15000"],
         {"faults": ["busy"], "rejected": True}, "same"),
-    row("killed-mid-pick", ONE, FAULT_RUN, picked(), [UNKNOWN], ["die_at_call = 20"], {"faults": ["Point.Color"]},
-        "new"),
-    row("drawing-closed", ORIGIN_ONLY, FAULT_RUN, picked(), [UNKNOWN],
+    # A failure mid-pick keeps the nodes before it and says where the list stops and why.
+    row("killed-after-node-3", run_pick((0, 0), [(1, 1), (2, 2), (3, 3), (4, 4), (5, 5)]), FAULT_RUN,
+        picked("1 1", "2 2", "3 3"), [fmt(STOPPED, 4, "已停止响应", "800706BE", "节点列表写到第3节点为止。"), GROUP_FAILED],
+        ["die_at = Utility.GetPoint:5"], {"faults": ["Utility.GetPoint"]}, "new"),
+    row("generic-failure-in-addpoint", ONE[:2] + ["point 2 2"], FAULT_RUN, picked("1 1"),
+        [fmt(STOPPED, 2, "出错", "80004005", "节点列表写到第1节点为止。")], ["fail_at = ModelSpace.AddPoint:3"],
+        {"faults": ["ModelSpace.AddPoint"], "grouped": [1, 1, 1, 2]}, "same"),
+    # A name the CAD refuses as existing is drawn again; the user sees nothing of it.
+    row("group-name-taken", ONE, FAULT_RUN, picked("1 1"), [], ["fail_at = Groups.Add:1", "fail_scode = 80210102"],
+        {"faults": ["Groups.Add"], "failed": ["Groups.Add 0x80210102"]}, "same"),
+    row("killed-mid-pick", ONE, FAULT_RUN, picked(), [fmt(STOPPED, 1, "已停止响应", "800706BE", "没有写出节点。")],
+        ["die_at_call = 20"], {"faults": ["Point.Color"]}, "new", long=True),
+    row("generic-failure-in-initialise", ORIGIN_ONLY, INIT_FAULT, NOT_INITIALISED, [UNKNOWN],
+        ["fail_at = Document.SetVariable:1"], {"faults": ["Document.SetVariable"]}, "same", long=True),
+    row("drawing-closed", ORIGIN_ONLY, FAULT_RUN, picked(), [fmt(STOPPED, 1, "出错", "80210108", "没有写出节点。")],
         ["close_drawing_after_call = 12", "open_drawing_after_call = 16"], {"faults": ["close_drawing", "open_drawing"],
          "failed": ["Application.ActiveDocument 0x80210101", "Document.Utility 0x80210108"]}, "same"),
     row("busy-2s", ONE, FAULT_RUN, picked("1 1"), [], ["busy_after_call = 12", "busy_ms = 2000"],
@@ -113,7 +131,8 @@ ROWS = [
     row("group-erased", run_pick((0, 0), [(1, 1), (2, 3)]), FAULT_RUN, picked("1 1", "2 3"), [GROUP_FAILED],
         ["erase_group_after_call = 12"], {"faults": ["erase_group"], "failed": ["Group.AppendItems 0x80210104"]},
         "same", long=True),
-    row("killed-in-addpoint", ONE, FAULT_RUN, picked(), [UNKNOWN], ["die_at = ModelSpace.AddPoint:2"],
+    row("killed-in-addpoint", ONE, FAULT_RUN, picked(), [fmt(STOPPED, 1, "已停止响应", "800706BE", "没有写出节点。")],
+        ["die_at = ModelSpace.AddPoint:2"],
         {"faults": ["ModelSpace.AddPoint"]}, "new", long=True),
     row("killed-in-groups-add", ORIGIN_ONLY, INIT_FAULT, NOT_INITIALISED, [UNKNOWN], ["die_at = Groups.Add:1"],
         {"faults": ["Groups.Add"]}, "new", long=True),
@@ -152,7 +171,7 @@ FACTS = {
     "failed": lambda c, e, s: [f"{x['object']}.{x['member']} {x.get('scode', x['hr'])}" for x in c
                                if x.get("hr", "0x00000000") != "0x00000000" and x.get("fault") != "busy"
                                and x.get("scode") not in ("0x80210020", "0x80004005")],
-    "faults": lambda c, e, s: sorted({f"{x['object']}.{x['member']}" for x in c if x.get("fault") == "die"} |
+    "faults": lambda c, e, s: sorted({f"{x['object']}.{x['member']}" for x in c if x.get("fault") in ("die", "fail")} |
                                      {x["fault"] for x in e if x["event"] == "fault"}),
     "rejected": lambda c, e, s: len([x for x in c if x.get("fault") == "busy"]) > 1,
     "starts": lambda c, e, s: [x["embedding"] for x in e if x["event"] == "start"],
@@ -191,9 +210,9 @@ def session(name, play):
         return json.load(f), [line.strip() for line in driver_log if line.startswith("FAIL")]
 
 
-def seen(box):  # "system": worded by the system, under the tool's title
+def seen(box):  # "system": worded by the system, under the tool's title; an error's own text left out
     system = box["caption"] == TITLE and box["text"] and "未知错误" not in box["text"]
-    return "system" if system else (box["caption"], box["text"])
+    return "system" if system else (box["caption"], re.sub(r"（(0x[0-9A-F]{8})：[^）]*）", r"（\1）", box["text"]))
 
 
 def wine(*args):
