@@ -26,7 +26,7 @@ FILES = [
     "/usr/lib/wine/wine",                                   # the 32-bit tool through WoW64
     "/usr/src/googletest/googletest/src/gtest-all.cc",      # GoogleTest for the Windows test programs
     "/usr/lib/x86_64-linux-gnu/cmake/GTest/GTestConfig.cmake",
-    "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a",
+    "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a",  # the fuzz target
     # Wine's X11 driver loads these itself; without them it draws and reports the screen
     # differently from the machines the tests were written on.
     "/usr/lib/x86_64-linux-gnu/libXrender.so.1", "/usr/lib/x86_64-linux-gnu/libXrandr.so.2",
