@@ -17,7 +17,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # What the project uses that no script names by an absolute path.
-COMMANDS = ["cmake", "ctest", "make", "g++", "clang++", "timeout", "wine", "wineserver",
+COMMANDS = ["cmake", "ctest", "make", "g++", "clang++", "ld.lld", "timeout", "wine", "wineserver",
             "Xvfb", "x86_64-w64-mingw32-g++-posix", "i686-w64-mingw32-g++-posix",
             "x86_64-w64-mingw32-windres", "i686-w64-mingw32-windres"]
 FILES = [
