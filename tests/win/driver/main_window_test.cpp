@@ -2,6 +2,8 @@
 // the tab order, and its commands (help, the focus highlight, the two ways out).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "harness.h"
 
 namespace driver {
@@ -40,7 +42,10 @@ static void expectDrawnAs(const Capture& screen, HWND control, const wchar_t* te
         SetBkMode(dc, TRANSPARENT);
         DrawTextW(dc, text, -1, &area, form);
     });
-    EXPECT_EQ(box(seen), box(own.ink({inset, inset, width - inset, height - inset}, ink))) << "text box";
+    Box got = box(seen), wanted = box(own.ink({inset, inset, width - inset, height - inset}, ink));
+    // A button centres its caption with its own rounding: one pixel up or down at some DPIs.
+    if ((form & DT_VCENTER) && std::abs(got[1] - wanted[1]) <= 1) got[1] = wanted[1];
+    EXPECT_EQ(got, wanted) << "text box";
 }
 
 TEST_F(MainWindow, Layout) {
