@@ -161,7 +161,7 @@ def shapes(calls):
              "colour not 16-bit": [c for c in of(calls, "Color") if c["flags"] == "put" and c["args"][0]["vt"] != 2],
              "point by value": [c for c in of(calls, "AddPoint") if not c["args"][0]["type"].startswith("BYREF")],
              "group name": [c for c in of(calls, "Add") if not (c["args"][0]["type"].startswith("BYREF") and
-                                                                 re.fullmatch(r"\.\d{1,8}|0", str(arg(c))))]}
+                                                                 re.fullmatch(r"\.0*[1-9]\d{0,6}|0", str(arg(c))))]}
     return sorted(k for k, v in wrong.items() if v)
 
 
