@@ -127,7 +127,9 @@ TEST(InitialiseOrigin, RefusedGroupNameIsDrawnAgain) {
         for (const auto& entry : cad.log)
             if (entry.starts_with(L"addGroup ")) names.push_back(entry);
         ASSERT_EQ(names.size(), std::size_t(r.tries));
-        if (r.tries > 1) EXPECT_NE(names[0], names[1]);
+        if (r.tries > 1) {
+            EXPECT_NE(names[0], names[1]);
+        }
         EXPECT_EQ(shown(o), r.ok ? L"" : stop(kUnknownError));
         EXPECT_EQ(state.nodeGroup.has_value(), r.ok);
     }
