@@ -51,10 +51,12 @@ decltype(&ShellExecuteW) shellExecuteFunction(LoadLibraryFunction load) {
     // machines lack (the call then fails with ERROR_INVALID_PARAMETER): there the full path of
     // the system folder does the same.
     HMODULE shell = load(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    wchar_t folder[MAX_PATH];
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (!shell && length > 0 && length < MAX_PATH)
-        shell = load((std::wstring(folder, length) + L"\\shell32.dll").c_str(), nullptr, 0);
+    if (!shell) {
+        wchar_t folder[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length > 0 && length < MAX_PATH)
+            shell = load((std::wstring(folder, length) + L"\\shell32.dll").c_str(), nullptr, 0);
+    }
     if (shell)
         shellExecute = reinterpret_cast<decltype(&ShellExecuteW)>(
             reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
