@@ -4,11 +4,11 @@
 #include <ole2.h>
 
 #include "app/main_window.h"
-#include "cad/message_filter.h"
 #include "promo/promo_window.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    // The CAD link, the browser panes and the pictures use COM on this one user-interface thread.
+    // The browser panes and the pictures use COM on the user-interface thread; the CAD is
+    // reached from a thread of its own.
     if (FAILED(OleInitialize(nullptr))) return 1;
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
@@ -17,10 +17,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     int exitCode = 1;
     {
-        // A busy CAD's rejected calls are retried by COM for a while instead of failing at once.
-        cad::ScopedMessageFilter filter;
-        (void)filter.install();
-
         app::MainWindow mainWindow;
         if (mainWindow.create(instance)) {
             mainWindow.show(showCommand);

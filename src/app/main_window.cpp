@@ -22,6 +22,8 @@ constexpr double kClientHeightTwips = 3600;
 constexpr COLORREF kLabelBlue = 0x00FF0000;
 constexpr COLORREF kFieldHighlight = 0x00C0FFC0;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// Posted by the CAD's thread when a command has ended.
+constexpr UINT kCommandDone = WM_APP + 1;
 
 enum class Kind { Edit, MultiLineEdit, AutoSizeLabel, Label, Button, Picture };
 
@@ -125,6 +127,9 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_COMMAND:
         onCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case kCommandDone:
+        onCommandDone(lParam);
         return 0;
     case kQueryCommandRunning:
         return commandRunning_ ? 1 : 0;
@@ -291,35 +296,38 @@ void MainWindow::onExit() {
 }
 
 std::wstring MainWindow::controlText(int id) const {
-    HWND control = GetDlgItem(hwnd_, id);
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return text;
+    return windowText(GetDlgItem(hwnd_, id));
 }
 
 void MainWindow::onInitialiseOrigin() {
-    // A click that arrives while the CAD holds a command must not start a second one.
-    if (commandRunning_) return;
-    commandRunning_ = true;
-    if (!cad_) cad_ = cad::makeComCadLink(hwnd_);
     HWND output = GetDlgItem(hwnd_, IdText8);
-    const cad::CommandOutcome outcome =
-        cad::initialiseOrigin(*cad_, pickState_, [output] { SetWindowTextW(output, L""); });
-    applyOutcome(outcome);
-    commandRunning_ = false;
+    startCommand([output](cad::CadLink& cad, cad::PickState& state) {
+        return cad::initialiseOrigin(cad, state, [output] { SetWindowTextW(output, L""); });
+    });
 }
 
 void MainWindow::onPickNodes() {
-    if (commandRunning_) return;
-    commandRunning_ = true;
-    if (!cad_) cad_ = cad::makeComCadLink(hwnd_);
     cad::NodeListInputs inputs;
     inputs.scaleText = controlText(IdText3);
-    inputs.decimalsText = [this] { return controlText(IdText1); };
+    // Read from the box at each value: the user may change it while picking.
+    inputs.decimalsText = [decimals = GetDlgItem(hwnd_, IdText1)] { return windowText(decimals); };
     wchar_t separator[8] = L".";
     if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 1) inputs.decimalSeparator = separator;
-    const cad::CommandOutcome outcome = cad::pickNodes(*cad_, pickState_, inputs);
-    applyOutcome(outcome);
+    startCommand([inputs = std::move(inputs)](cad::CadLink& cad, cad::PickState& state) {
+        return cad::pickNodes(cad, state, inputs);
+    });
+}
+
+// The window goes on while the command runs; the picking buttons ignore clicks until it ends.
+void MainWindow::startCommand(cad::CadWorker::Command command) {
+    if (commandRunning_) return;
+    if (!cad_) cad_ = std::make_unique<cad::CadWorker>(hwnd_, kCommandDone, [owner = hwnd_] { return cad::makeComCadLink(owner); });
+    commandRunning_ = cad_->run(std::move(command));
+    if (!commandRunning_) applyOutcome({std::nullopt, {{cad::kUnknownError, cad::kErrorCaption, cad::MessageIcon::Stop}}, false});
+}
+
+void MainWindow::onCommandDone(LPARAM carried) {
+    applyOutcome(cad::CadWorker::takeOutcome(carried));
     commandRunning_ = false;
 }
 

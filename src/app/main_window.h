@@ -11,6 +11,7 @@
 #include "app/placement.h"
 #include "app/twips.h"
 #include "app/window_proc.h"
+#include "cad/cad_worker.h"
 #include "cad/pick_commands.h"
 
 namespace app {
@@ -42,6 +43,8 @@ private:
     [[noreturn]] void onExit();
     void onInitialiseOrigin();
     void onPickNodes();
+    void startCommand(cad::CadWorker::Command command);
+    void onCommandDone(LPARAM carried);
     void applyOutcome(const cad::CommandOutcome& outcome);
     std::wstring controlText(int id) const;
 
@@ -57,10 +60,10 @@ private:
     Brush highlightBrush_;        // the pale green of the text box holding the focus
     HWND highlighted_ = nullptr;  // that text box, if one of the three holds the focus
     HelpToggle help_;
-    // The CAD link, the relative origin and the group live as long as the window.
-    std::unique_ptr<cad::CadLink> cad_;
-    cad::PickState pickState_;
-    bool commandRunning_ = false;  // a picking command is waiting for the CAD
+    // The thread that holds the CAD link, the relative origin and the group; made at the
+    // first command, it lives as long as the window.
+    std::unique_ptr<cad::CadWorker> cad_;
+    bool commandRunning_ = false;  // a picking command is on the CAD's thread
 };
 
 }  // namespace app

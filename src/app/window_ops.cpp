@@ -72,11 +72,15 @@ void shellOpen(HWND owner, const wchar_t* address) {
         shellExecute(owner, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+std::wstring windowText(HWND window) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
 void sizeLabelToText(HWND label) {
-    const int length = GetWindowTextLengthW(label);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    GetWindowTextW(label, text.data(), length + 1);
-    text.resize(static_cast<size_t>(length));
+    const std::wstring text = windowText(label);
+    const int length = static_cast<int>(text.size());
     HDC dc = GetDC(label);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
     RECT extent{0, 0, 0, 0};
@@ -88,9 +92,7 @@ void sizeLabelToText(HWND label) {
 }
 
 Font fitLabelFont(HWND label, HFONT font) {
-    const int length = GetWindowTextLengthW(label);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(label, text.data(), length + 1)));
+    const std::wstring text = windowText(label);
     LOGFONTW design{};
     RECT box{};
     if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return Font();

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string>
+
 #include "app/gdi_object.h"
 #include "app/placement.h"
 #include "app/twips.h"
@@ -28,6 +30,9 @@ void shellOpen(HWND owner, const wchar_t* address);
 // so the next call tries again.
 using LoadLibraryFunction = HMODULE(WINAPI*)(LPCWSTR, HANDLE, DWORD);
 decltype(&ShellExecuteW) shellExecuteFunction(LoadLibraryFunction load);
+
+// A window's text; from another thread of the tool it is asked of the window's own thread.
+std::wstring windowText(HWND window);
 
 // Resizes a label to its text on one line in its present font, keeping its top-left corner.
 void sizeLabelToText(HWND label);

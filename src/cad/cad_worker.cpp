@@ -1,0 +1,83 @@
+#include "cad/cad_worker.h"
+
+#include <future>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+#include "cad/message_filter.h"
+
+namespace cad {
+namespace {
+
+constexpr UINT kRunCommand = WM_APP + 1;
+
+void postOutcome(HWND window, UINT doneMessage, CommandOutcome outcome) {
+    auto* carried = new CommandOutcome(std::move(outcome));
+    if (!PostMessageW(window, doneMessage, 0, reinterpret_cast<LPARAM>(carried))) delete carried;
+}
+
+// The thread's whole life: COM, the CAD link and the pick state are its own.
+void workerMain(HWND window, UINT doneMessage, CadWorker::LinkFactory makeLink, std::promise<DWORD> started) {
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue exists before anyone posts to it
+    const bool comReady = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    started.set_value(GetCurrentThreadId());
+    {
+        // A busy CAD's rejected calls are retried by COM for a while instead of failing at once.
+        ScopedMessageFilter filter;
+        if (comReady) (void)filter.install();
+        std::unique_ptr<CadLink> link;
+        PickState state;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            if (msg.hwnd || msg.message != kRunCommand) {
+                DispatchMessageW(&msg);  // COM's own windows
+                continue;
+            }
+            std::unique_ptr<CadWorker::Command> command(reinterpret_cast<CadWorker::Command*>(msg.lParam));
+            CommandOutcome outcome;
+            try {
+                if (!comReady) throw std::runtime_error("COM");
+                if (!link) link = makeLink();
+                outcome = (*command)(*link, state);
+            } catch (...) {
+                outcome = CommandOutcome{};
+                outcome.messages.push_back({kUnknownError, kErrorCaption, MessageIcon::Stop});
+            }
+            postOutcome(window, doneMessage, std::move(outcome));
+        }
+    }
+    if (comReady) CoUninitialize();
+}
+
+}  // namespace
+
+CadWorker::CadWorker(HWND window, UINT doneMessage, LinkFactory makeLink) {
+    std::promise<DWORD> started;
+    std::future<DWORD> id = started.get_future();
+    try {
+        std::thread(workerMain, window, doneMessage, std::move(makeLink), std::move(started)).detach();
+        threadId_ = id.get();
+    } catch (...) {
+        threadId_ = 0;  // no thread: run() says so
+    }
+}
+
+CadWorker::~CadWorker() {
+    if (threadId_) PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
+}
+
+bool CadWorker::run(Command command) {
+    if (!threadId_) return false;
+    auto carried = std::make_unique<Command>(std::move(command));
+    if (!PostThreadMessageW(threadId_, kRunCommand, 0, reinterpret_cast<LPARAM>(carried.get()))) return false;
+    carried.release();
+    return true;
+}
+
+CommandOutcome CadWorker::takeOutcome(LPARAM lParam) {
+    std::unique_ptr<CommandOutcome> carried(reinterpret_cast<CommandOutcome*>(lParam));
+    return carried ? std::move(*carried) : CommandOutcome{};
+}
+
+}  // namespace cad
