@@ -1,7 +1,9 @@
 #include "promo/promo_window.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "app/instructions.h"
 #include "app/window_ops.h"
@@ -20,15 +22,19 @@ constexpr COLORREF kBackground = 0x00F0D2C5;
 constexpr DWORD kStyle = WS_POPUP | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
 
+// The docking wakes the tool only when something happens: the pointer arriving over a window
+// (the thread's mouse hook), a window moved or shown by someone else, and, while a window is
+// revealed under the pointer, a short timer that notices the pointer leaving.
 enum TimerId : UINT_PTR {
-    Timer1 = 1,  // docking: armed by Timer2
-    Timer2 = 2,  // start delay
+    kRevealedTimer = 1,
+    kStartDelayTimer = 2,  // once, then the docking starts
 };
 constexpr UINT kStartDelayMs = 5000;
+constexpr UINT kRevealedIntervalMs = 30;
+constexpr UINT kDockNowMessage = WM_APP + 2;
 // Posted to itself at creation: the browser pane is built once the windows are up, so that
 // loading the browser does not hold up the tool's first paint.
 constexpr UINT kCreatePaneMessage = WM_APP + 1;
-constexpr UINT kDockingIntervalMs = 1;
 
 // Larger than the client area and shifted up and left, so that the control's border and
 // scroll bars fall outside the window.
@@ -48,6 +54,43 @@ constexpr std::array kGlyphs{
 UINT locationQueryMessage() {
     static const UINT message = RegisterWindowMessageW(kLocationQueryMessage);
     return message;
+}
+
+// One mouse hook for the thread while a window's docking runs. It sees the mouse messages of
+// every window of the thread, the browser pane's own among them, and nothing while the pointer
+// is elsewhere.
+std::vector<PromoWindow*>& dockingWindows() {
+    static std::vector<PromoWindow*> windows;
+    return windows;
+}
+HHOOK& mouseHook() {
+    static HHOOK hook = nullptr;
+    return hook;
+}
+
+LRESULT CALLBACK onMouseMessage(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        const auto* mouse = reinterpret_cast<const MOUSEHOOKSTRUCT*>(lParam);
+        HWND root = mouse->hwnd ? GetAncestor(mouse->hwnd, GA_ROOT) : nullptr;
+        for (PromoWindow* window : dockingWindows())
+            if (root && window->hwnd() == root) window->pointerArrived();
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void watchPointerFor(PromoWindow* window) {
+    auto& windows = dockingWindows();
+    if (std::find(windows.begin(), windows.end(), window) == windows.end()) windows.push_back(window);
+    if (!mouseHook()) mouseHook() = SetWindowsHookExW(WH_MOUSE, onMouseMessage, nullptr, GetCurrentThreadId());
+}
+
+void stopWatchingPointerFor(PromoWindow* window) {
+    auto& windows = dockingWindows();
+    windows.erase(std::remove(windows.begin(), windows.end(), window), windows.end());
+    if (windows.empty() && mouseHook()) {
+        UnhookWindowsHookEx(mouseHook());
+        mouseHook() = nullptr;
+    }
 }
 
 bool registerClasses(HINSTANCE instance) {
@@ -125,6 +168,15 @@ LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         onTimer(wParam);
         return 0;
+    case kDockNowMessage:
+        if (dockingArmed_) dockNow();
+        return 0;
+    case WM_WINDOWPOSCHANGED:
+        onWindowMoved(*reinterpret_cast<const WINDOWPOS*>(lParam));
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    case WM_DISPLAYCHANGE:
+        PostMessageW(hwnd_, kDockNowMessage, 0, 0);
+        return 0;
     case kCreatePaneMessage:
         createPane();
         return 0;
@@ -132,6 +184,8 @@ LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // Before the container goes: the control is taken down in the reverse order of creation.
         pane_.close();
         paneContainer_ = nullptr;
+        stopWatchingPointerFor(this);
+        dockingArmed_ = watchingPointer_ = false;
         return 0;
     default:
         if (message == locationQueryMessage() && message != 0) return answerLocationQuery();
@@ -140,8 +194,7 @@ LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void PromoWindow::onCreate() {
-    SetTimer(hwnd_, Timer2, kStartDelayMs, nullptr);
-    // Timer1 has no interval yet: it does not tick until Timer2 arms it.
+    SetTimer(hwnd_, kStartDelayTimer, kStartDelayMs, nullptr);
     createControls();
 }
 
@@ -190,15 +243,32 @@ app::TopmostPixels PromoWindow::placementAtEdge() const {
 }
 
 void PromoWindow::onTimer(UINT_PTR id) {
-    if (id == Timer2) {
-        // Never stopped: every 5 s it re-arms Timer1, which changes nothing visible.
-        SetTimer(hwnd_, Timer1, kDockingIntervalMs, nullptr);
-    } else if (id == Timer1) {
-        dockingTick();
+    if (id == kStartDelayTimer) {
+        KillTimer(hwnd_, kStartDelayTimer);
+        armDocking();
+    } else if (id == kRevealedTimer) {
+        dockNow();
     }
 }
 
-void PromoWindow::dockingTick() {
+void PromoWindow::armDocking() {
+    dockingArmed_ = true;
+    watchPointerFor(this);
+    dockNow();
+}
+
+void PromoWindow::pointerArrived() {
+    if (dockingArmed_ && !watchingPointer_) PostMessageW(hwnd_, kDockNowMessage, 0, 0);
+}
+
+void PromoWindow::onWindowMoved(const WINDOWPOS& position) {
+    if (!dockingArmed_ || movingItself_) return;
+    if (!(position.flags & SWP_NOMOVE) || (position.flags & SWP_SHOWWINDOW))
+        PostMessageW(hwnd_, kDockNowMessage, 0, 0);
+}
+
+// One docking step where the window and the pointer are now.
+void PromoWindow::dockNow() {
     // Zeros stand when a call fails.
     POINT cursor{};
     GetCursorPos(&cursor);
@@ -211,13 +281,23 @@ void PromoWindow::dockingTick() {
                               (rect.bottom - rect.top) * tpp_.y};
     const auto move = dockingStep({cursor.x, cursor.y}, {rect.left, rect.top, rect.right, rect.bottom}, state,
                                   twips, GetSystemMetrics(SM_CXSCREEN) * tpp_.x);
+    // Revealed under the pointer: watch for it leaving. Otherwise only an arrival or a move
+    // can change anything, and the thread sleeps.
+    const bool revealed = move && move->showAgain;
+    if (revealed != watchingPointer_) {
+        watchingPointer_ = revealed;
+        if (revealed) SetTimer(hwnd_, kRevealedTimer, kRevealedIntervalMs, nullptr);
+        else KillTimer(hwnd_, kRevealedTimer);
+    }
     if (!move) return;
     const int x = app::twipsToPixels(move->left, tpp_.x);
     const int y = app::twipsToPixels(move->top, tpp_.y);
-    // Most ticks land where the window already is; moving it there again would only cost time.
+    movingItself_ = true;
+    // Most steps land where the window already is; moving it there again would only cost time.
     if (x != rect.left || y != rect.top)
         SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (move->showAgain && !IsWindowVisible(hwnd_)) ShowWindow(hwnd_, SW_SHOWNA);
+    movingItself_ = false;
 }
 
 void PromoWindow::onCommand(int id, int notification) {

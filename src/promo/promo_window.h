@@ -30,6 +30,9 @@ public:
     void unload();
     HWND hwnd() const { return hwnd_; }
 
+    // The pointer is over this window or one of its children (seen by the thread's mouse hook).
+    void pointerArrived();
+
 private:
     friend LRESULT CALLBACK app::windowProcFor<PromoWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
@@ -40,7 +43,9 @@ private:
     void createPane();
     app::TopmostPixels placementAtEdge() const;
     void onTimer(UINT_PTR id);
-    void dockingTick();
+    void onWindowMoved(const WINDOWPOS& position);
+    void armDocking();
+    void dockNow();
     void onCommand(int id, int notification);
     void onDrawItem(const DRAWITEMSTRUCT& item);
     LRESULT answerLocationQuery() const;
@@ -55,6 +60,9 @@ private:
     app::Picture closeGlyph_;
     app::Picture minimiseGlyph_;
     BrowserPane pane_;
+    bool dockingArmed_ = false;     // the start delay is over
+    bool watchingPointer_ = false;  // revealed under the pointer: its leaving is watched for
+    bool movingItself_ = false;     // a move of the docking's own, not one to react to
 };
 
 // The main window's start-up: shows adfrm (right edge) then ad1frm (left edge).

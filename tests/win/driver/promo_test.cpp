@@ -113,6 +113,7 @@ TEST(Docking, WithTheRealPointer) {
     EXPECT_TRUE(IsIconic(promos[0])) << "the docking leaves a minimised window alone";
     EXPECT_EQ(findTopLevel(process.id(), app::kMainWindowClass), main) << "the main window goes on";
     ShowWindow(promos[0], SW_RESTORE);
+    EXPECT_TRUE(waitFor([&] { return xy(promos[0]) == g.edge(1).docked; }, 3s)) << "restored, it docks again";
     clickIn(0, 1680 + 120, 600 + 217, 1);  // Image2, its visible part
     EXPECT_TRUE(waitFor([&] { return !IsWindow(promos[0]); }, 3s)) << "adfrm closed";
     EXPECT_FALSE(process.waitExit(1s)) << "the tool goes on";
