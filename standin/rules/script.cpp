@@ -141,6 +141,9 @@ Config parseConfig(std::string_view text) {
         } else if (key == "fail_at") {
             config.failAt = parseMemberCall(value);
             if (!config.failAt) fail("Object.Member[:K] expected for fail_at");
+        } else if (key == "hang_at") {
+            config.hangAt = parseMemberCall(value);
+            if (!config.hangAt) fail("Object.Member[:K] expected for hang_at");
         } else if (key == "fail_scode") {
             const std::string hex(value);
             char* end = nullptr;

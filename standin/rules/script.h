@@ -57,6 +57,7 @@ struct Config {
     int dieAtCall = 0;               // the process ends inside call K, before answering
     std::optional<MemberCall> dieAt; // the process ends inside that call, before answering
     std::optional<MemberCall> failAt;  // that call fails through EXCEPINFO with failScode
+    std::optional<MemberCall> hangAt;  // that call never answers; the window lives on
     std::uint32_t failScode = 0x80004005;
     int closeDrawingAfterCall = 0;   // the active drawing closes after call K
     int openDrawingAfterCall = 0;    // after call K a drawing opens if none is active

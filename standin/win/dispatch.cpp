@@ -165,6 +165,18 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
         s.journal().write(line + ",\"fault\":\"die\"}");
         ExitProcess(3);
     }
+    if (s.hangsAt(typeName_, name)) {
+        // A CAD that stopped answering: the call never returns, the window still works and
+        // closing it ends the process.
+        s.journal().write(line + ",\"fault\":\"hang\"}");
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        PostQuitMessage(static_cast<int>(msg.wParam));  // the main loop ends the process cleanly
+        return RPC_E_DISCONNECTED;
+    }
     if (s.isBusy()) {
         s.journal().write(line + ",\"fault\":\"busy\",\"hr\":" + jsonString(hex(RPC_E_CALL_REJECTED)) + "}");
         s.afterCall(n);

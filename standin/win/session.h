@@ -52,6 +52,9 @@ public:
     bool failsAt(const wchar_t* object, const wchar_t* member) {
         return hits(config_.failAt, failAtSeen_, object, member);
     }
+    bool hangsAt(const wchar_t* object, const wchar_t* member) {
+        return hits(config_.hangAt, hangAtSeen_, object, member);
+    }
     // Whether a call that ended with `hr` goes into the journal at the configured level.
     bool journals(HRESULT hr) const { return config_.journalLevel == JournalLevel::All || hr != S_OK; }
     bool isBusy() const { return busyUntil_ != 0 && GetTickCount64() < busyUntil_; }
@@ -82,6 +85,7 @@ private:
     std::vector<std::pair<Document*, DWORD>> rotCookies_;  // running object table entries
     int dieAtSeen_ = 0;
     int failAtSeen_ = 0;
+    int hangAtSeen_ = 0;
     static bool hits(const std::optional<MemberCall>& target, int& seen, const wchar_t* object, const wchar_t* member);
     std::wstring firstName_, firstFullName_;
     Document* active_ = nullptr;
