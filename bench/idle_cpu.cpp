@@ -1,5 +1,6 @@
-// Measures the CPU time a program uses while idle: starts it, lets it settle, reads its
-// process times over a span, prints them and ends it.
+// Measures the CPU time a program uses while idle: starts it, lets it settle, then, as a user
+// who has gone on working elsewhere, brings a window of its own to the front with the pointer
+// on it, reads the program's process times over a span, prints them and ends it.
 // Usage: idle_cpu PROGRAM.exe SETTLE_SECONDS SPAN_SECONDS
 #include <windows.h>
 
@@ -16,6 +17,15 @@ double cpuMs(HANDLE process) {
         return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
     };
     return (ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+// Waits, answering this thread's window messages meanwhile.
+void pumpFor(DWORD ms) {
+    for (const ULONGLONG end = GetTickCount64() + ms; GetTickCount64() < end;) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - GetTickCount64()), QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
 }
 
 }  // namespace
@@ -36,10 +46,16 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "cannot start program: %lu\n", GetLastError());
         return 1;
     }
-    Sleep(settleMs);
+    pumpFor(settleMs / 2);
+    // Another program in front, the pointer on it, away from the program's windows.
+    HWND elsewhere = CreateWindowExW(0, L"STATIC", L"elsewhere", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 700, 800, 300, 200,
+                                     nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(elsewhere);
+    SetCursorPos(850, 900);
+    pumpFor(settleMs - settleMs / 2);
     const double before = cpuMs(info.hProcess);
     const ULONGLONG start = GetTickCount64();
-    Sleep(spanMs);
+    pumpFor(spanMs);
     const double after = cpuMs(info.hProcess);
     const ULONGLONG elapsed = GetTickCount64() - start;
     const bool stillRunning = WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT;

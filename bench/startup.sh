@@ -8,7 +8,7 @@ prefix=${1:-/tmp/bench-prefix}
 runs=${2:-15}
 out=$root/build/bench
 bench=$root/build/win/bench
-tool=$root/build/win/src/pontiro.exe
+tool=${TOOL:-$root/build/win/src/pontiro.exe}  # TOOL=another build, to compare
 [ -e "$tool" ] || { echo "build the tool first: scripts/build.sh" >&2; exit 1; }
 mkdir -p "$out"
 if [ -z "${STARTUP_INSIDE:-}" ]; then
@@ -16,7 +16,7 @@ if [ -z "${STARTUP_INSIDE:-}" ]; then
 fi
 # Wine programs must not write into a pipe: the log is a file, shown afterwards.
 log=$out/startup.log
-if ! wine "$bench/startup_bench.exe" "$runs" "$(winepath -w "$tool")" "$(winepath -w "$bench/bare_window.exe")" \
+if ! wine "$bench/startup_bench.exe" "$runs" "$(wine winepath -w "$tool")" "$(wine winepath -w "$bench/bare_window.exe")" \
     >"$log" 2>&1; then
   tr -d '\r' <"$log"; exit 1
 fi
