@@ -42,7 +42,7 @@ void pointerTo(int x, int y, bool click = false) {
     SetCursorPos(x, y);
     const int dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
     const int dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    for (DWORD button : {0ul, static_cast<unsigned long>(MOUSEEVENTF_LEFTDOWN), static_cast<unsigned long>(MOUSEEVENTF_LEFTUP)})
+    for (DWORD button : {DWORD{0}, DWORD{MOUSEEVENTF_LEFTDOWN}, DWORD{MOUSEEVENTF_LEFTUP}})
         if (click || !button) mouse_event(button | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, dx, dy, 0, 0);
 }
 

@@ -321,9 +321,16 @@ void MainWindow::onPickNodes() {
 // The window goes on while the command runs; the picking buttons ignore clicks until it ends.
 void MainWindow::startCommand(cad::CadWorker::Command command) {
     if (commandRunning_) return;
-    if (!cad_) cad_ = std::make_unique<cad::CadWorker>(hwnd_, kCommandDone, [owner = hwnd_] { return cad::makeComCadLink(owner); });
+    if (!cad_) {
+        cad_ = std::make_unique<cad::CadWorker>(hwnd_, kCommandDone,
+                                                [owner = hwnd_] { return cad::makeComCadLink(owner); });
+    }
     commandRunning_ = cad_->run(std::move(command));
-    if (!commandRunning_) applyOutcome({std::nullopt, {{cad::kUnknownError, cad::kErrorCaption, cad::MessageIcon::Stop}}, false});
+    if (!commandRunning_) {
+        cad::CommandOutcome failed;
+        failed.messages.push_back({cad::kUnknownError, cad::kErrorCaption, cad::MessageIcon::Stop});
+        applyOutcome(failed);
+    }
 }
 
 void MainWindow::onCommandDone(LPARAM carried) {

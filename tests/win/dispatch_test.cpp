@@ -14,6 +14,7 @@
 
 #include "cad/com_values.h"
 #include "app/window_ops.h"
+#include "cad/cad_worker.h"
 #include "cad/dispatch.h"
 
 using namespace cad;
@@ -234,4 +235,53 @@ TEST(Values, OwnersReleaseWhatTheyHoldOnce) {
 int wmain(int argc, wchar_t** argv) {
     testing::InitGoogleTest(&argc, argv);
     return FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) ? 1 : RUN_ALL_TESTS();
+}
+
+// The CAD's thread: each command runs there in a single-threaded apartment, with the link made
+// once; its outcome reaches the window, an exception becomes the unknown-error box, and ending
+// the worker does not wait for a command the CAD holds.
+TEST(CadWorker, RunsCommandsOnItsOwnThreadAndReportsEachOutcome) {
+    struct NoCad : CadLink {
+        void connect() override {}
+        CadResult<Point3> getPoint(std::wstring_view) override { return CadError{}; }
+        CadResult<EntityRef> addPoint(double, double, double) override { return CadError{}; }
+        CadStatus setColor(const EntityRef&, std::int16_t) override { return cadOk(); }
+        CadStatus setVariable(std::wstring_view, std::int16_t) override { return cadOk(); }
+        CadResult<GroupRef> addGroup(std::wstring_view) override { return CadError{}; }
+        CadStatus appendItems(const GroupRef&, std::span<const EntityRef>) override { return cadOk(); }
+    };
+    constexpr UINT kDone = WM_APP + 7;
+    HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    int linksMade = 0;
+    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    {
+        CadWorker worker(window, kDone, [&] { return ++linksMade, std::make_unique<NoCad>(); });
+        const auto outcomeOf = [&](CadWorker::Command command) {
+            EXPECT_TRUE(worker.run(std::move(command)));
+            MSG msg{};
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != kDone) DispatchMessageW(&msg);
+            return CadWorker::takeOutcome(msg.lParam);
+        };
+        const DWORD self = GetCurrentThreadId();
+        const CommandOutcome first = outcomeOf([&](CadLink&, PickState& state) {
+            APTTYPE type{};
+            APTTYPEQUALIFIER qualifier{};
+            state.origin = {1, 2, 0};
+            const bool sta = SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && type == APTTYPE_STA;
+            return CommandOutcome{GetCurrentThreadId() != self && sta ? L"apart" : L"same", {}, true};
+        });
+        EXPECT_EQ(first.outputText, L"apart");
+        EXPECT_TRUE(first.enablePickNodes);
+        const CommandOutcome second = outcomeOf([](CadLink&, PickState& state) -> CommandOutcome {
+            if (state.origin[1] == 2) throw std::bad_alloc();  // the state is kept between commands
+            return {};
+        });
+        ASSERT_EQ(second.messages.size(), 1u);
+        EXPECT_EQ(second.messages[0].text, kUnknownError);
+        EXPECT_EQ(linksMade, 1);
+        const auto hold = [&](CadLink&, PickState&) { return WaitForSingleObject(held, INFINITE), CommandOutcome{}; };
+        EXPECT_TRUE(worker.run(hold));
+    }  // ends with the command still held
+    SetEvent(held);
+    DestroyWindow(window);
 }
