@@ -221,10 +221,14 @@ inline bool waitIdle(HWND main, DWORD processId, std::vector<SeenBox>& boxes, st
             PostMessageW(box, WM_COMMAND, IDOK, 0);
             waitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5s);
             answered = true;
-        } else if (DWORD_PTR running = 1;
-                   SendMessageTimeoutW(main, app::kQueryCommandRunning, 0, 0, SMTO_ABORTIFHUNG, 500, &running) &&
-                   !running && (answered || done())) {
-            return true;
+        } else {
+            // `done` first: the command runs on its own thread and may change what `done` reads
+            // between the question and the answer, so only "done, then not running" is idle.
+            const bool finished = answered || done();
+            DWORD_PTR running = 1;
+            if (SendMessageTimeoutW(main, app::kQueryCommandRunning, 0, 0, SMTO_ABORTIFHUNG, 500, &running) &&
+                !running && finished)
+                return true;
         }
     }
     return false;
