@@ -3,9 +3,29 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <string>
+
 #include "app/main_window.h"
+#include "cad/cad_class.h"
 #include "cad/message_filter.h"
 #include "promo/promo_window.h"
+
+namespace {
+
+// [cad] class=NAME in pontiro.ini beside the executable: a shortcut or a double-click then
+// attaches to a compatible CAD without any argument.
+std::wstring cadClassSetting() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    std::wstring settings(path, length);
+    settings.replace(settings.find_last_of(L'\\') + 1, std::wstring::npos, L"pontiro.ini");
+    wchar_t value[256] = L"";
+    GetPrivateProfileStringW(L"cad", L"class", L"", value, 256, settings.c_str());
+    return value;
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     // The CAD link, the browser panes and the pictures use COM on this one user-interface thread.
@@ -22,7 +42,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         (void)filter.install();
 
         app::MainWindow mainWindow;
-        if (mainWindow.create(instance)) {
+        if (mainWindow.create(instance, cad::chooseCadClass(GetCommandLineW(), cadClassSetting()))) {
             mainWindow.show(showCommand);
             MSG msg;
             while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

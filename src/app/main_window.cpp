@@ -64,8 +64,9 @@ LRESULT CALLBACK tabPassingEditProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-bool MainWindow::create(HINSTANCE instance) {
+bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
     instance_ = instance;
+    cadClass_ = std::move(cadClass);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &app::windowProcFor<MainWindow>;
@@ -291,7 +292,7 @@ void MainWindow::onInitialiseOrigin() {
     // A click that arrives while the CAD holds a command must not start a second one.
     if (commandRunning_) return;
     commandRunning_ = true;
-    if (!cad_) cad_ = cad::makeComCadLink(hwnd_);
+    if (!cad_) cad_ = cad::makeComCadLink(hwnd_, cadClass_);
     HWND output = GetDlgItem(hwnd_, IdText8);
     const cad::CommandOutcome outcome =
         cad::initialiseOrigin(*cad_, pickState_, [output] { SetWindowTextW(output, L""); });
@@ -302,7 +303,7 @@ void MainWindow::onInitialiseOrigin() {
 void MainWindow::onPickNodes() {
     if (commandRunning_) return;
     commandRunning_ = true;
-    if (!cad_) cad_ = cad::makeComCadLink(hwnd_);
+    if (!cad_) cad_ = cad::makeComCadLink(hwnd_, cadClass_);
     cad::NodeListInputs inputs;
     inputs.scaleText = controlText(IdText3);
     inputs.decimalsText = [this] { return controlText(IdText1); };

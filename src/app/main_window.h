@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "app/gdi_object.h"
 #include "app/picture.h"
@@ -21,7 +22,8 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    bool create(HINSTANCE instance);
+    // cadClass: the automation class the picking commands attach to.
+    bool create(HINSTANCE instance, std::wstring cadClass);
     void show(int showCommand);
     HWND hwnd() const { return hwnd_; }
 
@@ -56,6 +58,7 @@ private:
     HWND highlighted_ = nullptr;  // that text box, if one of the three holds the focus
     HelpToggle help_;
     // The CAD link, the relative origin and the group live as long as the window.
+    std::wstring cadClass_;
     std::unique_ptr<cad::CadLink> cad_;
     cad::PickState pickState_;
     bool commandRunning_ = false;  // a picking command is waiting for the CAD

@@ -48,8 +48,8 @@ private:
 
 int run(HINSTANCE instance) {
     const Options options = parseCommandLine(GetCommandLineW());
-    if (options.doRegister) return registerServer();
-    if (options.doUnregister) return unregisterServer();
+    if (options.doRegister) return registerServer(options.progId);
+    if (options.doUnregister) return unregisterServer(options.progId);
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     Session& s = session();

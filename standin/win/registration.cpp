@@ -74,14 +74,14 @@ std::wstring modulePath() {
     return buffer;
 }
 
-LSTATUS writeRegistration(HKEY classes) {
+LSTATUS writeRegistration(HKEY classes, const std::wstring& progId) {
     const std::wstring clsid = clsidText();
     const std::wstring classKey = L"CLSID\\" + clsid;
     LSTATUS status = setDefault(classes, classKey, L"Stand-in CAD application");
     if (status == ERROR_SUCCESS) status = setDefault(classes, classKey + L"\\LocalServer32", L"\"" + modulePath() + L"\"");
-    if (status == ERROR_SUCCESS) status = setDefault(classes, classKey + L"\\ProgID", kProgId);
-    if (status == ERROR_SUCCESS) status = setDefault(classes, kProgId, L"Stand-in CAD application");
-    if (status == ERROR_SUCCESS) status = setDefault(classes, std::wstring(kProgId) + L"\\CLSID", clsid);
+    if (status == ERROR_SUCCESS) status = setDefault(classes, classKey + L"\\ProgID", progId);
+    if (status == ERROR_SUCCESS) status = setDefault(classes, progId, L"Stand-in CAD application");
+    if (status == ERROR_SUCCESS) status = setDefault(classes, progId + L"\\CLSID", clsid);
     return status;
 }
 
@@ -96,11 +96,11 @@ HKEY openClasses(HKEY root) {
 
 }  // namespace
 
-int registerServer() {
+int registerServer(const std::wstring& progId) {
     const std::wstring clsid = clsidText();
-    const std::wstring existing = defaultValue(HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID");
+    const std::wstring existing = defaultValue(HKEY_CLASSES_ROOT, progId + L"\\CLSID");
     if (!existing.empty() && !equalsIgnoreCase(existing, clsid)) {
-        report(L"cadstandin: not registering: \"" + std::wstring(kProgId) + L"\" is already registered to " + existing +
+        report(L"cadstandin: not registering: \"" + progId + L"\" is already registered to " + existing +
                L" (" + defaultValue(HKEY_CLASSES_ROOT, L"CLSID\\" + existing + L"\\LocalServer32") +
                L"); the stand-in never replaces another program's registration");
         return 2;
@@ -109,10 +109,10 @@ int registerServer() {
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         HKEY classes = openClasses(root);
         if (!classes) continue;
-        const LSTATUS status = writeRegistration(classes);
+        const LSTATUS status = writeRegistration(classes, progId);
         RegCloseKey(classes);
         if (status == ERROR_SUCCESS) {
-            report(L"cadstandin: registered " + std::wstring(kProgId) + L" -> " + clsid + L" -> " + modulePath());
+            report(L"cadstandin: registered " + progId + L" -> " + clsid + L" -> " + modulePath());
             return 0;
         }
     }
@@ -120,16 +120,16 @@ int registerServer() {
     return 1;
 }
 
-int unregisterServer() {
+int unregisterServer(const std::wstring& progId) {
     const std::wstring clsid = clsidText();
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         HKEY classes = openClasses(root);
         if (!classes) continue;
-        const std::wstring owner = defaultValue(classes, std::wstring(kProgId) + L"\\CLSID");
+        const std::wstring owner = defaultValue(classes, progId + L"\\CLSID");
         if (equalsIgnoreCase(owner, clsid)) {
-            RegDeleteTreeW(classes, kProgId);
+            RegDeleteTreeW(classes, progId.c_str());
         } else if (!owner.empty()) {
-            report(L"cadstandin: leaving \"" + std::wstring(kProgId) + L"\" alone: it belongs to " + owner);
+            report(L"cadstandin: leaving \"" + progId + L"\" alone: it belongs to " + owner);
         }
         RegDeleteTreeW(classes, (L"CLSID\\" + clsid).c_str());
         RegCloseKey(classes);

@@ -37,6 +37,7 @@ Options parseCommandLine(const std::wstring& commandLine) {
         if (equalsIgnoreCase(a, L"-Embedding") || equalsIgnoreCase(a, L"/Embedding")) options.embedding = true;
         else if (a == L"--register") options.doRegister = true;
         else if (a == L"--unregister") options.doUnregister = true;
+        else if (a == L"--class" && hasValue) options.progId = args[++i];
         else if (a == L"--config" && hasValue) options.configPath = args[++i];
         else if (a == L"--script" && hasValue) options.scriptPath = args[++i];
         else if (a == L"--journal" && hasValue) options.journalPath = args[++i];

@@ -23,6 +23,7 @@ struct Options {
     bool embedding = false;  // started by COM to serve a client
     bool doRegister = false;
     bool doUnregister = false;
+    std::wstring progId = L"AutoCAD.Application";  // --class: the name registered or removed
     std::wstring configPath;   // --config, else the fixed place
     std::wstring scriptPath;   // --script overrides the configuration
     std::wstring journalPath;  // --journal overrides the configuration
