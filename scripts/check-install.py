@@ -17,7 +17,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # What the project uses that no script names by an absolute path.
-COMMANDS = ["cmake", "ctest", "make", "g++", "clang++", "timeout", "wine", "wineserver",
+COMMANDS = ["cmake", "ctest", "make", "g++", "clang++", "ld.lld", "timeout", "wine", "wineserver",
             "Xvfb", "x86_64-w64-mingw32-g++-posix", "i686-w64-mingw32-g++-posix",
             "x86_64-w64-mingw32-windres", "i686-w64-mingw32-windres"]
 FILES = [
@@ -26,7 +26,7 @@ FILES = [
     "/usr/lib/wine/wine",                                   # the 32-bit tool through WoW64
     "/usr/src/googletest/googletest/src/gtest-all.cc",      # GoogleTest for the Windows test programs
     "/usr/lib/x86_64-linux-gnu/cmake/GTest/GTestConfig.cmake",
-    "/usr/lib/llvm-14/lib/clang/14.0.6/lib/linux/libclang_rt.fuzzer-x86_64.a",
+    "/usr/lib/llvm-14/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a",  # the fuzz target
     # Wine's X11 driver loads these itself; without them it draws and reports the screen
     # differently from the machines the tests were written on.
     "/usr/lib/x86_64-linux-gnu/libXrender.so.1", "/usr/lib/x86_64-linux-gnu/libXrandr.so.2",

@@ -6,7 +6,7 @@ set -euo pipefail
 # Installed without recommended packages, so what Wine only recommends and the project uses is
 # listed here: its own fonts (copied into the prefix) and the X libraries its display driver
 # loads. scripts/check-install.py proves the list covers every file the project reads.
-packages=(cmake make g++ googletest libgtest-dev clang libclang-rt-14-dev
+packages=(cmake make g++ googletest libgtest-dev clang lld libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386
           fonts-wine libxrender1 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1 libxfixes3
           xvfb fonts-wqy-microhei imagemagick python3)

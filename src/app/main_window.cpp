@@ -98,6 +98,9 @@ void MainWindow::startUp() {
     // Above the promotion windows, which were made topmost before it.
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetDlgItemTextW(hwnd_, IdLabel2, instructionsText().c_str());
+    instructionsFont_ = fitLabelFont(GetDlgItem(hwnd_, IdLabel2), uiFont_.get());
+    if (instructionsFont_.get())
+        SendMessageW(GetDlgItem(hwnd_, IdLabel2), WM_SETFONT, reinterpret_cast<WPARAM>(instructionsFont_.get()), FALSE);
 }
 
 void MainWindow::show(int showCommand) {
@@ -170,8 +173,11 @@ void MainWindow::createControls() {
             exStyle = WS_EX_CLIENTEDGE;
             break;
         case Kind::AutoSizeLabel:
-        case Kind::Label:
             style |= SS_LEFT | SS_NOPREFIX;
+            break;
+        case Kind::Label:
+            // A word wider than the label (the address) wraps instead of being cut off.
+            style |= SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL;
             break;
         case Kind::Button:
             cls = L"BUTTON";
@@ -224,7 +230,11 @@ void MainWindow::onActivate(bool active) {
         lastFocus_ = GetFocus();
     } else {
         HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) ? lastFocus_ : GetDlgItem(hwnd_, IdText8);
+        // Coming back to the tool is no focus move of the user's: the selection stays as it
+        // was, so one keystroke cannot replace the node list.
+        reactivating_ = true;
         SetFocus(target);
+        reactivating_ = false;
     }
 }
 
@@ -259,7 +269,7 @@ void MainWindow::onCommand(int id, int notification) {
 void MainWindow::onFieldFocus(HWND field, bool gained) {
     if (gained) {
         // Whole text selected, so that typing replaces it.
-        SendMessageW(field, EM_SETSEL, 0, -1);
+        if (!reactivating_) SendMessageW(field, EM_SETSEL, 0, -1);
         highlighted_ = field;
     } else if (highlighted_ == field) {
         highlighted_ = nullptr;  // the selection stays as it is

@@ -50,9 +50,11 @@ private:
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;
+    bool reactivating_ = false;  // the focus goes back where it was, not moved by the user
     TwipsPerPixel tpp_;
     Font uiFont_;
     Font buttonFont_;
+    Font instructionsFont_;  // set only where the instructions need a smaller font to fit
     Picture sectionPicture_;
     Brush highlightBrush_;        // the pale green of the text box holding the focus
     HWND highlighted_ = nullptr;  // that text box, if one of the three holds the focus

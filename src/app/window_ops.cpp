@@ -44,17 +44,32 @@ TopmostPixels centredPlacement(int width, int height) {
     return topmostPixels(origin.x * tpp.x, origin.y * tpp.y, width * tpp.x, height * tpp.y, tpp);
 }
 
+decltype(&ShellExecuteW) shellExecuteFunction(LoadLibraryFunction load) {
+    static decltype(&ShellExecuteW) shellExecute = nullptr;
+    if (shellExecute) return shellExecute;
+    // From the system folder only. LOAD_LIBRARY_SEARCH_SYSTEM32 needs an update some Windows 7
+    // machines lack (the call then fails with ERROR_INVALID_PARAMETER): there the full path of
+    // the system folder does the same.
+    HMODULE shell = load(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!shell) {
+        wchar_t folder[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length > 0 && length < MAX_PATH)
+            shell = load((std::wstring(folder, length) + L"\\shell32.dll").c_str(), nullptr, 0);
+    }
+    if (shell)
+        shellExecute = reinterpret_cast<decltype(&ShellExecuteW)>(
+            reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")));
+    return shellExecute;
+}
+
 void shellOpen(HWND owner, const wchar_t* address) {
-    // The shell is loaded on the first link a user follows, not at every start of the tool.
-    static const auto shellExecute = [] {
-        HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        return shell ? reinterpret_cast<decltype(&ShellExecuteW)>(
-                           reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteW")))
-                     : nullptr;
-    }();
+    // The shell is loaded on the first link a user follows, not at every start of the tool;
+    // a load that failed is tried again at the next link.
     // No parameters, no directory and a normal show: a browser or mail program must get the
     // address alone and come up visible.
-    if (shellExecute) shellExecute(owner, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
+    if (auto shellExecute = shellExecuteFunction(LoadLibraryExW))
+        shellExecute(owner, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void sizeLabelToText(HWND label) {
@@ -70,6 +85,34 @@ void sizeLabelToText(HWND label) {
     ReleaseDC(label, dc);
     SetWindowPos(label, nullptr, 0, 0, extent.right, extent.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Font fitLabelFont(HWND label, HFONT font) {
+    const int length = GetWindowTextLengthW(label);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(label, text.data(), length + 1)));
+    LOGFONTW design{};
+    RECT box{};
+    if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return Font();
+    HDC dc = GetDC(label);
+    const auto fits = [&](HFONT candidate) {
+        HGDIOBJ old = SelectObject(dc, candidate);
+        RECT needed{0, 0, box.right, 0};
+        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+                  DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+        SelectObject(dc, old);
+        return needed.bottom <= box.bottom && needed.right <= box.right;
+    };
+    Font smaller;
+    // Heights are negative (character height in pixels); a few pixels less is enough.
+    for (LOGFONTW shrunk = design; !fits(smaller.get() ? smaller.get() : font) && shrunk.lfHeight < -6;) {
+        ++shrunk.lfHeight;
+        shrunk.lfWidth = 0;
+        smaller.reset(CreateFontIndirectW(&shrunk));
+        if (!smaller.get()) break;
+    }
+    ReleaseDC(label, dc);
+    return smaller;
 }
 
 void reportInternalErrorAndExit(HWND hwnd) {

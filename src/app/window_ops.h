@@ -3,7 +3,9 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
+#include "app/gdi_object.h"
 #include "app/placement.h"
 #include "app/twips.h"
 
@@ -22,7 +24,17 @@ TopmostPixels centredPlacement(int width, int height);
 // Opens a web or mail address with the user's default program; failures are silent.
 void shellOpen(HWND owner, const wchar_t* address);
 
+// ShellExecuteW from shell32, loaded through `load` on first use; a failed load is not kept,
+// so the next call tries again.
+using LoadLibraryFunction = HMODULE(WINAPI*)(LPCWSTR, HANDLE, DWORD);
+decltype(&ShellExecuteW) shellExecuteFunction(LoadLibraryFunction load);
+
 // Resizes a label to its text on one line in its present font, keeping its top-left corner.
 void sizeLabelToText(HWND label);
+
+// A fixed-size multi-line label whose text does not fit at this DPI in `font` (glyphs do not
+// grow in step with the twips layout) gets the largest smaller font in which it does; the
+// returned font is empty when `font` fits.
+Font fitLabelFont(HWND label, HFONT font);
 
 }  // namespace app

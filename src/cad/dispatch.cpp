@@ -116,10 +116,10 @@ DispatchResult invokeChecked(IDispatch* object, const wchar_t* member, WORD flag
         HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
                                     put ? nullptr : result.put(), excep.reset(), &badArg);
         if (SUCCEEDED(hr)) return DispatchResult(std::move(result));
-        if (hr == DISP_E_EXCEPTION && excep.info.pfnDeferredFillIn) {
+        if (hr == DISP_E_EXCEPTION && excep.info.pfnDeferredFillIn && options.inProcess) {
             (void)excep.info.pfnDeferredFillIn(&excep.info);
-            excep.info.pfnDeferredFillIn = nullptr;
         }
+        excep.info.pfnDeferredFillIn = nullptr;
         DispatchError error = errorFromCall(hr, &excep.info);
         if (isBusy(static_cast<HRESULT>(error.number)) && backOff(deadline, delay)) continue;
         return DispatchResult(std::move(error));

@@ -43,6 +43,9 @@ struct CallOptions {
     // How long a server answering "call rejected" / "retry later" is retried before the
     // error is reported.
     std::chrono::milliseconds busyBound = kDefaultBusyBound;
+    // EXCEPINFO's deferred fill-in is a function pointer of the object's own process: it is
+    // called only for an object known to live in this one.
+    bool inProcess = false;
 };
 
 // Calls member on object. flags is DISPATCH_METHOD, DISPATCH_PROPERTYGET (they may be

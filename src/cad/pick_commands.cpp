@@ -25,8 +25,20 @@ UserMessage noticeBox(std::wstring text) {
     return {std::move(text), kNoticeCaption, MessageIcon::Warning};
 }
 
+// Only a failed prompt can mean the user ended it; the same numbers from any other call are
+// failures of the CAD.
 bool isEndOfInput(std::int32_t number) {
     return number == kEndOfInputFail || number == kEndOfInputCancel;
+}
+
+std::wstring hex(std::int32_t number) {
+    wchar_t text[16];
+    std::swprintf(text, 16, L"0x%08X", static_cast<unsigned>(number));
+    return text;
+}
+
+std::wstring listStopsBefore(int k) {
+    return k > 1 ? L"节点列表写到第" + std::to_wstring(k - 1) + L"节点为止。" : L"没有写出节点。";
 }
 
 std::wstring nodePrompt(int k) {
@@ -105,6 +117,31 @@ std::wstring groupNameFor(float r) {
     return name;
 }
 
+bool cadStoppedAnswering(std::int32_t number) {
+    switch (static_cast<std::uint32_t>(number)) {
+    case 0x80010007:  // RPC_E_SERVER_DIED
+    case 0x80010012:  // RPC_E_SERVER_DIED_DNE
+    case 0x80010108:  // RPC_E_DISCONNECTED
+    case 0x800401FD:  // CO_E_OBJNOTCONNECTED
+    case 0x800706BA:  // RPC_S_SERVER_UNAVAILABLE
+    case 0x800706BE:  // RPC_S_CALL_FAILED
+    case 0x800706BF:  // RPC_S_CALL_FAILED_DNE
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::wstring pickStoppedMessage(int k, const CadError& error) {
+    std::wstring why = cadStoppedAnswering(error.number) ? L"CAD 已停止响应" : L"CAD 出错";
+    why += L"（" + hex(error.number) + (error.description.empty() ? L"" : L"：" + error.description) + L"）";
+    return L"点取第" + std::to_wstring(k) + L"节点时" + why + L"。" + listStopsBefore(k);
+}
+
+std::wstring unusableAnswerMessage(int k) {
+    return L"CAD 给出的第" + std::to_wstring(k) + L"节点坐标不是有效的数值。" + listStopsBefore(k);
+}
+
 float freshRandomFraction() {
     const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
     std::mt19937 gen(static_cast<std::uint32_t>(now) ^ static_cast<std::uint32_t>(now >> 32));
@@ -119,32 +156,41 @@ CommandOutcome initialiseOrigin(CadLink& cad, PickState& state,
     outcome.outputText = L"";
     if (clearOutput) clearOutput();
     cad.connect();
+    const auto fraction = [&] { return drawFraction ? drawFraction() : freshRandomFraction(); };
 
-    // Runs the steps up to the first failure; what earlier steps did stays done.
-    auto run = [&]() -> std::optional<CadError> {
-        auto pick = cad.getPoint(L"点取坐标原点 ");
-        if (!pick.ok()) return pick.error();
-        state.origin = {pick.value()[0], pick.value()[1], 0.0};
-
-        auto mark = cad.addPoint(state.origin[0], state.origin[1], state.origin[2]);
-        if (!mark.ok()) return mark.error();
-        if (auto s = cad.setColor(mark.value(), kRed); !s.ok()) return s.error();
-        if (auto s = cad.setVariable(L"pdmode", 3); !s.ok()) return s.error();
-
-        auto group = cad.addGroup(groupNameFor(drawFraction ? drawFraction() : freshRandomFraction()));
-        if (!group.ok()) return group.error();
-        state.nodeGroup = group.value();
-
-        const EntityRef members[] = {mark.value()};
-        if (auto s = cad.appendItems(group.value(), members); !s.ok()) return s.error();
-        return std::nullopt;
-    };
-
-    if (auto error = run()) {
-        // Enter or right-click at the origin prompt is the user giving up too, not an error.
-        if (!isEndOfInput(error->number)) outcome.messages.push_back(stopBox(kUnknownError));
+    auto pick = cad.getPoint(L"点取坐标原点 ");
+    if (!pick.ok()) {
+        // Enter or right-click at the origin prompt is the user giving up, not an error.
+        if (!isEndOfInput(pick.error().number)) outcome.messages.push_back(stopBox(kUnknownError));
         return outcome;
     }
+    const Point3 origin{pick.value()[0], pick.value()[1], 0.0};
+
+    // The rest runs up to the first failure; what the CAD already did stays in the drawing.
+    auto run = [&]() -> std::optional<GroupRef> {
+        auto mark = cad.addPoint(origin[0], origin[1], origin[2]);
+        if (!mark.ok()) return std::nullopt;
+        if (!cad.setColor(mark.value(), kRed).ok()) return std::nullopt;
+        if (!cad.setVariable(L"pdmode", 3).ok()) return std::nullopt;
+        auto group = cad.addGroup(groupNameFor(fraction()));
+        // A refused name is most likely one drawn before: draw again rather than fail.
+        for (int tries = 1; !group.ok() && tries < kGroupNameTries && !cadStoppedAnswering(group.error().number);
+             ++tries) {
+            group = cad.addGroup(groupNameFor(fraction()));
+        }
+        if (!group.ok()) return std::nullopt;
+        const EntityRef members[] = {mark.value()};
+        if (!cad.appendItems(group.value(), members).ok()) return std::nullopt;
+        return group.value();
+    };
+
+    auto group = run();
+    if (!group) {
+        outcome.messages.push_back(stopBox(kUnknownError));
+        return outcome;
+    }
+    state.origin = origin;
+    state.nodeGroup = std::move(group);
     outcome.enablePickNodes = true;
     return outcome;
 }
@@ -165,29 +211,39 @@ CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInp
 
     cad.connect();
 
-    std::vector<double> nodeX, nodeY;
-    std::vector<EntityRef> nodeMarks;
-    std::optional<CadError> failure;
-    for (int k = 1; k <= kMaxNodes; ++k) {
+    struct Node {
+        double x, y;
+        EntityRef mark;
+    };
+    std::vector<Node> nodes;
+    std::optional<std::wstring> stopped;  // why the list ends before the user ended it
+    for (int k = 1; k <= kMaxNodes && !stopped; ++k) {
         auto pick = cad.getPoint(nodePrompt(k));
-        if (!pick.ok()) { failure = pick.error(); break; }
+        if (!pick.ok()) {
+            if (!isEndOfInput(pick.error().number)) stopped = pickStoppedMessage(k, pick.error());
+            break;
+        }
         const double x = pick.value()[0];
         const double y = pick.value()[1];
+        if (!std::isfinite(x) || !std::isfinite(y)) {
+            stopped = unusableAnswerMessage(k);
+            break;
+        }
         auto mark = cad.addPoint(x, y, 0.0);
-        if (!mark.ok()) { failure = mark.error(); break; }
-        if (auto s = cad.setColor(mark.value(), kGreen); !s.ok()) { failure = s.error(); break; }
-        nodeX.push_back(x);
-        nodeY.push_back(y);
-        nodeMarks.push_back(mark.value());
+        if (!mark.ok()) {
+            stopped = pickStoppedMessage(k, mark.error());
+        } else if (auto s = cad.setColor(mark.value(), kGreen); !s.ok()) {
+            stopped = pickStoppedMessage(k, s.error());
+        } else {
+            nodes.push_back({x, y, mark.value()});
+        }
     }
     // After node 100 the loop ends as if the user had ended the prompt.
 
-    if (failure && !isEndOfInput(failure->number)) {
-        outcome.messages.push_back(stopBox(kUnknownError));
-        return outcome;
-    }
-    if (nodeMarks.empty()) {
-        outcome.outputText = L"";
+    if (nodes.empty()) {
+        // A failure before the first node leaves the box as it was; a user's end empties it.
+        if (stopped) outcome.messages.push_back(stopBox(*stopped));
+        else outcome.outputText = L"";
         return outcome;
     }
 
@@ -197,18 +253,21 @@ CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInp
         return writeValue(value, patternFor(text, tooMany, tooNegative), inputs.decimalSeparator);
     };
     std::wstring list;
-    for (std::size_t i = 0; i < nodeMarks.size(); ++i) {
-        auto x = write((nodeX[i] - state.origin[0]) * scaleFactor);
-        auto y = x ? write((nodeY[i] - state.origin[1]) * scaleFactor) : std::nullopt;
+    for (const Node& node : nodes) {
+        auto x = write((node.x - state.origin[0]) * scaleFactor);
+        auto y = x ? write((node.y - state.origin[1]) * scaleFactor) : std::nullopt;
         if (!x || !y) { overflow = true; break; }
         list += *x + L" " + *y + L"\r\n";
     }
     outcome.outputText = std::move(list);
 
+    if (stopped) outcome.messages.push_back(stopBox(*stopped));
     if (tooMany) outcome.messages.push_back(noticeBox(kDecimalsTooMany));
     if (tooNegative) outcome.messages.push_back(noticeBox(kDecimalsTooNegative));
     if (overflow) outcome.messages.push_back(noticeBox(kValueTooLarge));
-    if (auto s = cad.appendItems(*state.nodeGroup, nodeMarks); !s.ok()) {
+    std::vector<EntityRef> grouped;
+    for (const Node& node : nodes) grouped.push_back(node.mark);
+    if (auto s = cad.appendItems(*state.nodeGroup, grouped); !s.ok()) {
         outcome.messages.push_back(stopBox(kGroupFailed));
     }
     return outcome;

@@ -46,6 +46,17 @@ inline constexpr wchar_t kValueTooLarge[] = L"节点坐标过大，无法写出�
 inline constexpr wchar_t kGroupFailed[] =
     L"节点已写出，但未能加入图形中的编组（编组可能已被删除）。";
 
+// A pick that ended on a failure keeps the nodes before it; the message says where the list
+// stops and why. k is the node the failure met.
+std::wstring pickStoppedMessage(int k, const CadError& error);
+std::wstring unusableAnswerMessage(int k);
+
+// Failure numbers that mean the CAD process is gone or no longer answers.
+bool cadStoppedAnswering(std::int32_t number);
+
+// Fresh group names tried when the CAD refuses one (a random name can repeat).
+inline constexpr int kGroupNameTries = 5;
+
 // Largest decimal count written; more digits than a double holds say nothing.
 inline constexpr std::int16_t kMaxDecimals = 15;
 inline constexpr int kMaxNodes = 100;
@@ -59,7 +70,9 @@ std::wstring groupNameFor(float r);
 float freshRandomFraction();
 
 // The initialise command. `clearOutput` empties the output box before the CAD is
-// reached, so a failure box of connect() shows over an empty box.
+// reached, so a failure box of connect() shows over an empty box. The origin and the group
+// change together or not at all: a run that fails keeps the previous pair, which a pick can
+// still use.
 CommandOutcome initialiseOrigin(CadLink& cad, PickState& state,
                                 const std::function<void()>& clearOutput,
                                 const std::function<float()>& drawFraction = freshRandomFraction);

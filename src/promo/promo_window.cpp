@@ -223,8 +223,9 @@ void PromoWindow::dockingTick() {
 void PromoWindow::onCommand(int id, int notification) {
     switch (id) {
     case IdImage2:
-        // Ends the whole tool at once, as the main window's exit button does.
-        if (notification == STN_CLICKED) ExitProcess(0);
+        // Closes this window only: the node list lives in the main window, which alone ends
+        // the tool.
+        if (notification == STN_CLICKED) unload();
         break;
     case IdImage1:
         // Nothing in the tool restores it; the docking step leaves it alone.

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cstdlib>
 #include <optional>
 
 #include "rules/text.h"
@@ -137,6 +138,14 @@ Config parseConfig(std::string_view text) {
         } else if (key == "die_at") {
             config.dieAt = parseMemberCall(value);
             if (!config.dieAt) fail("Object.Member[:K] expected for die_at");
+        } else if (key == "fail_at") {
+            config.failAt = parseMemberCall(value);
+            if (!config.failAt) fail("Object.Member[:K] expected for fail_at");
+        } else if (key == "fail_scode") {
+            const std::string hex(value);
+            char* end = nullptr;
+            config.failScode = static_cast<std::uint32_t>(std::strtoul(hex.c_str(), &end, 16));
+            if (hex.empty() || *end != '\0') fail("hexadecimal number expected for fail_scode");
         } else if (key == "journal_level") {
             const std::string level = lower(value);
             if (level == "all") config.journalLevel = JournalLevel::All;

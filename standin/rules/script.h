@@ -3,6 +3,7 @@
 // Plain code: no windows.h, unit-tested natively.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,8 @@ struct Config {
     int busyMs = 0;
     int dieAtCall = 0;               // the process ends inside call K, before answering
     std::optional<MemberCall> dieAt; // the process ends inside that call, before answering
+    std::optional<MemberCall> failAt;  // that call fails through EXCEPINFO with failScode
+    std::uint32_t failScode = 0x80004005;
     int closeDrawingAfterCall = 0;   // the active drawing closes after call K
     int openDrawingAfterCall = 0;    // after call K a drawing opens if none is active
     JournalLevel journalLevel = JournalLevel::All;

@@ -180,6 +180,9 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
         hr = DISP_E_NONAMEDARGS;
     } else if (inClosedDrawing()) {
         hr = call.fail(kErrDrawingClosed, L"The drawing was closed");
+    } else if (s.failsAt(typeName_, name)) {
+        hr = call.fail(static_cast<HRESULT>(s.config().failScode), L"Scripted failure");
+        line += ",\"fault\":\"fail\"";
     } else {
         hr = invokeMember(id, call);
     }

@@ -210,12 +210,11 @@ void Session::closeActiveDocument() {
     event("fault", "\"fault\":\"close_drawing\",\"name\":" + jsonString(toUtf8(closing->name())));
 }
 
-bool Session::diesAt(const wchar_t* object, const wchar_t* member) {
-    const auto& target = config_.dieAt;
+bool Session::hits(const std::optional<MemberCall>& target, int& seen, const wchar_t* object, const wchar_t* member) {
     if (!target || !object || !member) return false;
     if (!equalsIgnoreCase(object, widen(target->object)) || !equalsIgnoreCase(member, widen(target->member)))
         return false;
-    return ++dieAtSeen_ == target->occurrence;
+    return ++seen == target->occurrence;
 }
 
 std::optional<Answer> Session::nextAnswer() {

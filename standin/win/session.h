@@ -48,8 +48,11 @@ public:
     // Call counting and the faults tied to call numbers.
     int beginCall() { return ++calls_; }
     void afterCall(int n);
-    // Counts a call to object.member; true when it is the one die_at names.
-    bool diesAt(const wchar_t* object, const wchar_t* member);
+    // Count a call to object.member; true when it is the one die_at / fail_at names.
+    bool diesAt(const wchar_t* object, const wchar_t* member) { return hits(config_.dieAt, dieAtSeen_, object, member); }
+    bool failsAt(const wchar_t* object, const wchar_t* member) {
+        return hits(config_.failAt, failAtSeen_, object, member);
+    }
     // Whether a call that ended with `hr` goes into the journal at the configured level.
     bool journals(HRESULT hr) const { return config_.journalLevel == JournalLevel::All || hr != S_OK; }
     bool isBusy() const { return busyUntil_ != 0 && GetTickCount64() < busyUntil_; }
@@ -79,6 +82,8 @@ private:
     std::vector<ComPtr<Document>> documents_;
     std::vector<std::pair<Document*, DWORD>> rotCookies_;  // running object table entries
     int dieAtSeen_ = 0;
+    int failAtSeen_ = 0;
+    static bool hits(const std::optional<MemberCall>& target, int& seen, const wchar_t* object, const wchar_t* member);
     std::wstring firstName_, firstFullName_;
     Document* active_ = nullptr;
     Geometry firstGeometry_;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 #include <sstream>
 
@@ -26,7 +27,8 @@ struct FakeCad : CadLink {
 
     std::optional<CadError> call(const std::string& member, const std::wstring& args) {
         log.push_back(std::wstring(member.begin(), member.end()) + L" " + args);
-        if (member == failMember && ++counts[member] == failNth) return CadError{failNumber, L"x"};
+        // failNth 0: every call of failMember fails.
+        if (member == failMember && (failNth == 0 || ++counts[member] == failNth)) return CadError{failNumber, L"x"};
         return std::nullopt;
     }
     static CadStatus status(std::optional<CadError> e) { return e ? CadStatus(*e) : cadOk(); }
@@ -70,7 +72,7 @@ std::wstring shown(const CommandOutcome& o) {
         out += (m.icon == MessageIcon::Stop ? L"[stop " : L"[warn ") + m.caption + L"] " + m.text;
     return out;
 }
-std::wstring stop(const wchar_t* text) { return std::wstring(L"[stop 错误] ") + text; }
+std::wstring stop(const std::wstring& text) { return L"[stop 错误] " + text; }
 std::wstring warn(const wchar_t* text) { return std::wstring(L"[warn 提示] ") + text; }
 
 TEST(GroupName, GeneralFormatWithoutLeadingZeroOrExponent) {
@@ -90,8 +92,9 @@ TEST(InitialiseOrigin, Table) {
     const Row rows[] = {
         {"", 0, 7, false}, {"getPoint", kEndOfInputFail, 2, false},
         {"getPoint", kEndOfInputCancel, 2, false}, {"getPoint", kOther, 2, true},
-        {"addPoint", kOther, 3, true}, {"setVariable", kOther, 5, true},
-        {"addGroup", kOther, 6, true}, {"appendItems", kOther, 7, true}};
+        {"addPoint", kOther, 3, true}, {"addPoint", kEndOfInputFail, 3, true},
+        {"setColor", kEndOfInputCancel, 4, true}, {"setVariable", kOther, 5, true},
+        {"addGroup", kOther, 6, true}, {"appendItems", kOther, 7, true}, {"appendItems", kEndOfInputFail, 7, true}};
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.failMember << " " << r.number);
         FakeCad cad({{100, 50, 7}}, r.failMember, 1, r.number);
@@ -104,8 +107,31 @@ TEST(InitialiseOrigin, Table) {
         EXPECT_EQ(cad.log, std::vector<std::wstring>(fullLog.begin(), fullLog.begin() + r.calls));
         EXPECT_EQ(shown(o), r.error ? stop(kUnknownError) : L"");
         EXPECT_EQ(o.enablePickNodes, !*r.failMember);
-        EXPECT_EQ(state.origin, (r.calls > 2 ? Point3{100, 50, 0} : Point3{1, 2, 0}));
-        EXPECT_EQ(state.nodeGroup && FakeCad::id(state.nodeGroup->object) == L"2", r.calls == 7);
+        // The origin and the group change together, and only when the whole run succeeded.
+        EXPECT_EQ(state.origin, (!*r.failMember ? Point3{100, 50, 0} : Point3{1, 2, 0}));
+        EXPECT_EQ(state.nodeGroup.has_value(), !*r.failMember);
+    }
+}
+
+TEST(InitialiseOrigin, RefusedGroupNameIsDrawnAgain) {
+    constexpr std::int32_t kRefused = -2145320702;  // 0x80210102, the name exists
+    struct Row { int failNth; std::int32_t number; int tries; bool ok; };
+    const Row rows[] = {{1, kRefused, 2, true}, {0, kRefused, kGroupNameTries, false}, {1, kOther, 1, false}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.failNth << " " << r.number);
+        FakeCad cad({{100, 50, 0}}, "addGroup", r.failNth, r.number);
+        PickState state;
+        float next = 0.5f;
+        const auto o = initialiseOrigin(cad, state, {}, [&] { return next /= 2; });
+        std::vector<std::wstring> names;
+        for (const auto& entry : cad.log)
+            if (entry.starts_with(L"addGroup ")) names.push_back(entry);
+        ASSERT_EQ(names.size(), std::size_t(r.tries));
+        if (r.tries > 1) {
+            EXPECT_NE(names[0], names[1]);
+        }
+        EXPECT_EQ(shown(o), r.ok ? L"" : stop(kUnknownError));
+        EXPECT_EQ(state.nodeGroup.has_value(), r.ok);
     }
 }
 
@@ -139,10 +165,25 @@ TEST(PickNodes, Table) {
         {.failMember = "getPoint", .failNumber = kEndOfInputFail, .output = L"", .prompts = 1},
         {.output = L"", .prompts = 1},
         {.picks = many, .decimals = {L"0"}, .output = hundred, .prompts = 100, .grouped = 100},
-        {.picks = section, .failMember = "getPoint", .failNth = 2, .messages = stop(kUnknownError), .prompts = 2},
-        {.picks = section, .failMember = "setColor", .failNth = 2, .messages = stop(kUnknownError), .prompts = 2},
+        // A failure keeps the nodes before it, written as a normal end writes them.
+        {.picks = section, .failMember = "getPoint", .failNth = 2, .output = L"0.00 0.00\r\n",
+         .messages = stop(L"点取第2节点时CAD 已停止响应（0x80010108：x）。节点列表写到第1节点为止。"),
+         .prompts = 2, .grouped = 1},
+        {.picks = section, .failMember = "getPoint", .failNth = 1,
+         .messages = stop(L"点取第1节点时CAD 已停止响应（0x80010108：x）。没有写出节点。"), .prompts = 1},
+        {.picks = section, .failMember = "setColor", .failNth = 2, .output = L"0.00 0.00\r\n",
+         .messages = stop(pickStoppedMessage(2, {kOther, L"x"})), .prompts = 2, .grouped = 1},
+        // The end-of-input numbers end a pick only when the prompt fails with them.
         {.picks = section, .failMember = "setColor", .failNth = 3, .failNumber = kEndOfInputFail,
-         .output = L"0.00 0.00\r\n300.00 0.00\r\n", .prompts = 3, .grouped = 2},
+         .output = L"0.00 0.00\r\n300.00 0.00\r\n",
+         .messages = stop(L"点取第3节点时CAD 出错（0x80004005：x）。节点列表写到第2节点为止。"),
+         .prompts = 3, .grouped = 2},
+        {.picks = section, .failMember = "addPoint", .failNth = 1, .failNumber = kEndOfInputCancel,
+         .messages = stop(pickStoppedMessage(1, {kEndOfInputCancel, L"x"})), .prompts = 1},
+        {.picks = {{130, 60, 0}, {std::nan(""), 60, 0}}, .output = L"30.00 10.00\r\n",
+         .messages = stop(L"CAD 给出的第2节点坐标不是有效的数值。节点列表写到第1节点为止。"), .prompts = 2, .grouped = 1},
+        {.picks = {{130, 60, 0}, {1, HUGE_VAL, 0}}, .output = L"30.00 10.00\r\n",
+         .messages = stop(unusableAnswerMessage(2)), .prompts = 2, .grouped = 1},
         {.picks = section, .scale = L"1e999", .messages = warn(kBadScale)},
         {.picks = section, .withGroup = false, .messages = warn(kNoOrigin)},
         {.picks = {{130, 60, 0}}, .decimals = {L"40000"}, .output = d15, .messages = warn(kDecimalsTooMany),

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cad/com_values.h"
+#include "app/window_ops.h"
 #include "cad/dispatch.h"
 
 using namespace cad;
@@ -113,6 +114,7 @@ struct Call {
     const char* args;       // letters of kArgs
     const wchar_t* want;    // what the object saw "=" outcome, then the by-reference arguments after
     Setup setup = {};       // still busy after the 1 s bound when busy is 1 << 30
+    bool inProcess = false;
 };
 
 const Call kCalls[] = {
@@ -134,7 +136,10 @@ const Call kCalls[] = {
     {"retry later past the bound", callMethod, L"Echo", "", L"= 8001010a <sys>",
      {1 << 30, 0, RPC_E_SERVERCALL_RETRYLATER, true}},
     {"EXCEPINFO", callMethod, L"Echo", "", L"= 80210020 stop", {.fail = true, .scode = 0x80210020, .text = L"stop"}},
-    {"deferred fill-in", callMethod, L"Echo", "", L"= 80210020 later", {.fail = true, .deferred = true}},
+    {"deferred fill-in in this process", callMethod, L"Echo", "", L"= 80210020 later", {.fail = true, .deferred = true},
+     true},
+    {"deferred fill-in of another process never called", callMethod, L"Echo", "", L"= 80020009 <sys>",
+     {.fail = true, .deferred = true}},
     {"system text", callMethod, L"Echo", "", L"= 80004005 <sys>", {.fail = true, .scode = 0x80004005}},
     {"wCode", callMethod, L"Echo", "", L"= 800a01c9 <sys>", {.fail = true, .wCode = 457}},
     {"empty EXCEPINFO", callMethod, L"Echo", "", L"= 80020009 <sys>", {.fail = true}},
@@ -171,10 +176,11 @@ TEST(Dispatch, CallTable) {
             a.push_back(pool[std::strchr(kArgs, *letter) - kArgs].get());
         IDispatch* target = std::wcscmp(c.member, L"Echo") ? dictionary.Get() : &o;
         const auto start = std::chrono::steady_clock::now();
-        DispatchResult r = a.size() == 0   ? c.how(target, c.member, {}, {1000ms})
-                           : a.size() == 1 ? c.how(target, c.member, {a[0]}, {1000ms})
-                           : a.size() == 2 ? c.how(target, c.member, {a[0], a[1]}, {1000ms})
-                                           : c.how(target, c.member, {a[0], a[1], a[2]}, {1000ms});
+        const CallOptions options{1000ms, c.inProcess};
+        DispatchResult r = a.size() == 0   ? c.how(target, c.member, {}, options)
+                           : a.size() == 1 ? c.how(target, c.member, {a[0]}, options)
+                           : a.size() == 2 ? c.how(target, c.member, {a[0], a[1]}, options)
+                                           : c.how(target, c.member, {a[0], a[1], a[2]}, options);
         const auto took = std::chrono::steady_clock::now() - start;
         std::wstring got = o.seen + L"= " + outcome(r);
         for (VARIANT* v : a)
@@ -185,6 +191,25 @@ TEST(Dispatch, CallTable) {
     MSG msg;
     EXPECT_TRUE(paints >= 1 && others == 0 && PeekMessageW(&msg, w, WM_APP, WM_APP, PM_REMOVE)) << paints << others;
     DestroyWindow(w);
+}
+
+// Links load shell32 where LOAD_LIBRARY_SEARCH_SYSTEM32 is refused (Windows 7 without its
+// loader update) and try again after a failed load instead of keeping the failure.
+int loads = 0;
+HMODULE WINAPI failingLoad(LPCWSTR, HANDLE, DWORD) { return ++loads, SetLastError(ERROR_FILE_NOT_FOUND), nullptr; }
+HMODULE WINAPI oldLoader(LPCWSTR name, HANDLE, DWORD flags) {
+    ++loads;
+    if (flags & LOAD_LIBRARY_SEARCH_SYSTEM32) return SetLastError(ERROR_INVALID_PARAMETER), nullptr;
+    return std::wcschr(name, L'\\') ? LoadLibraryW(name) : nullptr;  // the full path only
+}
+
+TEST(Shell, LoadedWithoutTheSearchFlagAndNeverAFailureKept) {
+    EXPECT_EQ(app::shellExecuteFunction(failingLoad), nullptr);
+    EXPECT_EQ(loads, 2) << "the search flag, then the system folder's path";
+    const auto found = app::shellExecuteFunction(oldLoader);
+    EXPECT_EQ(reinterpret_cast<void*>(found), GetProcAddress(GetModuleHandleW(L"shell32.dll"), "ShellExecuteW"));
+    EXPECT_EQ(app::shellExecuteFunction(failingLoad), found) << "a found function is kept";
+    EXPECT_EQ(loads, 4);
 }
 
 TEST(Values, OwnersReleaseWhatTheyHoldOnce) {

@@ -1,37 +1,25 @@
-// A program that leaks on request, so the soak test can show that each handle count it
-// reads moves when handles leak. Each WM_APP message leaks wParam events, pens and child
-// windows; the window (hidden, class "SoakLeakTarget") closes on WM_CLOSE.
+// Leaks on request, so that the soak can show each handle count it reads moves: every WM_APP
+// leaks wParam events, pens and child windows. Its window (hidden, class "SoakLeakTarget")
+// closes on WM_CLOSE.
 #include <windows.h>
 
-namespace {
-
-constexpr wchar_t kClass[] = L"SoakLeakTarget";
-
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_APP) {
-        for (WPARAM i = 0; i < wParam; ++i) {
-            CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            CreatePen(PS_SOLID, 1, RGB(static_cast<int>(i), 0, 0));
-            CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, hwnd, nullptr, nullptr, nullptr);
-        }
-        return 0;
+    for (WPARAM i = 0; message == WM_APP && i < wParam; ++i) {
+        CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        CreatePen(PS_SOLID, 1, RGB(i, 0, 0));
+        CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 1, 1, hwnd, nullptr, nullptr, nullptr);
     }
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return message == WM_APP ? 0 : DefWindowProcW(hwnd, message, wParam, lParam);
 }
-
-}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = windowProc;
     wc.hInstance = instance;
-    wc.lpszClassName = kClass;
-    if (!RegisterClassW(&wc)) return 1;
-    if (!CreateWindowExW(0, kClass, L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, instance, nullptr)) return 1;
+    wc.lpszClassName = L"SoakLeakTarget";
+    if (!RegisterClassW(&wc) || !CreateWindowW(wc.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10, 0, 0, instance, 0))
+        return 1;
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     return 0;

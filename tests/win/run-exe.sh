@@ -10,7 +10,6 @@ timeout 300 wine "$exe" "$@" >"$log" 2>&1
 rc=$?
 tr -d '\r' <"$log"
 for bmp in "$out"/*.bmp; do
-  [ -e "$bmp" ] || continue
-  /usr/bin/convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+  [ -e "$bmp" ] && /usr/bin/convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
 done
 exit $rc

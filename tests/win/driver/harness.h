@@ -1,100 +1,251 @@
-// Small toolkit of the end-to-end driver: start and stop the tool, find its windows,
-// read texts and rectangles across processes, press keys, record checks, save screenshots.
+// Toolkit of the end-to-end driver: the tool's process and windows, texts and rectangles read
+// across processes, the real pointer and keyboard, and the screen read back.
 #pragma once
 
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "app/main_window_ids.h"
+
 namespace driver {
 
-// Collects named checks and prints one line per check plus the closing summary.
-class Checks {
-public:
-    void expect(bool ok, const std::wstring& what, const std::wstring& detail = L"");
-    template <typename T>
-    void expectEqual(const T& actual, const T& expected, const std::wstring& what) {
-        expect(actual == expected, what, L"got " + show(actual) + L", expected " + show(expected));
+using namespace std::chrono_literals;
+
+// The helper modes the Python tests call (pick_session.cpp, soak.cpp).
+int pickSession(const std::wstring& tool, const std::wstring& resultPath, const std::vector<std::wstring>& steps);
+int soak(wchar_t** argv);
+
+// What follows the GoogleTest arguments: TOOL DPI OUTDIR RECORDER, or STANDIN alone.
+inline std::vector<std::wstring> args;
+inline std::wstring arg(size_t i) { return i < args.size() ? args[i] : L""; }
+inline int argDpi() { return _wtoi(arg(1).c_str()); }
+
+inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    for (const auto end = std::chrono::steady_clock::now() + timeout;; Sleep(20)) {
+        if (condition()) return true;
+        if (std::chrono::steady_clock::now() > end) return false;
     }
-    int failed() const { return failed_; }
-    int summary() const;  // prints "N passed, M failed"; returns the process exit code
+}
 
-private:
-    static std::wstring show(int v) { return std::to_wstring(v); }
-    static std::wstring show(long v) { return std::to_wstring(v); }
-    static std::wstring show(unsigned v) { return std::to_wstring(v); }
-    static std::wstring show(bool v) { return v ? L"true" : L"false"; }
-    static std::wstring show(const std::wstring& v) { return L"\"" + v + L"\""; }
-    int passed_ = 0;
-    int failed_ = 0;
+// A started program, ended with the object if it still runs.
+struct Process {
+    PROCESS_INFORMATION info{};
+    ~Process() {
+        if (info.hProcess && !waitExit(0ms)) TerminateProcess(info.hProcess, 99), waitExit(5s);
+        if (info.hProcess) CloseHandle(info.hProcess), CloseHandle(info.hThread);
+    }
+    bool start(const std::wstring& exe, const std::wstring& arguments = L"") {
+        std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        return CreateProcessW(exe.c_str(), commandLine.data(), 0, 0, 0, 0, 0, 0, &startup, &info);
+    }
+    bool waitExit(std::chrono::milliseconds t) const { return !WaitForSingleObject(info.hProcess, DWORD(t.count())); }
+    DWORD id() const { return info.dwProcessId; }
 };
 
-void print(const std::wstring& line);  // UTF-8 line to stdout
-std::string utf8(const std::wstring& text);
-std::string json(const std::wstring& text);  // a JSON string literal, quotes included
-// Writes a scenario's result file for the script that started the driver (checked).
-void writeResult(Checks& checks, const std::wstring& path, const std::string& text);
+// Top-level windows of the process in Z order, of that class (any when null).
+inline std::vector<HWND> windowsOf(DWORD processId, const wchar_t* className, bool hiddenToo = false) {
+    std::vector<HWND> found;
+    for (HWND hwnd = nullptr; (hwnd = FindWindowExW(nullptr, hwnd, className, nullptr));) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(hwnd, &owner);
+        if (owner == processId && (hiddenToo || IsWindowVisible(hwnd))) found.push_back(hwnd);
+    }
+    return found;
+}
+inline HWND findTopLevel(DWORD id, const wchar_t* className) {
+    const std::vector<HWND> found = windowsOf(id, className);
+    return found.empty() ? nullptr : found[0];
+}
 
-// Polls `condition` every 20 ms until it holds or `timeout` passes.
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+// Starts the tool; its main window, or null when none showed within 30 s.
+inline HWND launchTool(Process& process, const std::wstring& exe) {
+    HWND main = nullptr;
+    if (process.start(exe))
+        waitFor([&] { return (main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; }, 30s);
+    return main;
+}
 
-class Process {
-public:
-    Process() = default;
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-    ~Process();
-    bool start(const std::wstring& exe, const std::wstring& arguments = L"");
-    bool waitExit(std::chrono::milliseconds timeout) const;
-    void kill();
-    DWORD id() const { return info_.dwProcessId; }
-    HANDLE handle() const { return info_.hProcess; }
+inline DWORD_PTR sendTimeout(HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result) ? result : 0;
+}
+inline std::wstring windowText(HWND hwnd) {
+    std::wstring text(sendTimeout(hwnd, WM_GETTEXTLENGTH) + 1, L'\0');
+    text.resize(sendTimeout(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+    return text;
+}
+inline RECT windowRect(HWND hwnd, bool client = false) {
+    RECT r{};
+    client ? GetClientRect(hwnd, &r) : GetWindowRect(hwnd, &r);
+    return r;
+}
+inline RECT rectInParentClient(HWND child) {
+    RECT r = windowRect(child);
+    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+inline POINT centreOf(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+inline HWND focusedWindow(HWND anyWindowOfThread) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(GetWindowThreadProcessId(anyWindowOfThread, nullptr), &info) ? info.hwndFocus : nullptr;
+}
+// Focus given the way a program gives it (SetFocus from its input queue), not by Tab.
+inline void focusControl(HWND control) {
+    const DWORD target = GetWindowThreadProcessId(control, nullptr), self = GetCurrentThreadId();
+    AttachThreadInput(self, target, TRUE);
+    SetFocus(control);
+    AttachThreadInput(self, target, FALSE);
+}
 
-private:
-    PROCESS_INFORMATION info_{};
+inline void pressKey(WORD virtualKey) {
+    keybd_event(virtualKey, 0, 0, 0);
+    keybd_event(virtualKey, 0, KEYEVENTF_KEYUP, 0);
+}
+// The real pointer, moved by input events so that the window under it reacts. Each event
+// carries the point: a click sent right after SetCursorPos alone may land where it was before.
+inline void moveMouseTo(int x, int y, bool click = false) {
+    SetCursorPos(x, y);
+    const int dx = MulDiv(x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    const int dy = MulDiv(y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    for (DWORD button : {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP})
+        if (click || !button) mouse_event(button | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, dx, dy, 0, 0);
+}
+inline void clickAt(int x, int y) { moveMouseTo(x, y, true); }
+
+inline int screenDpi() { return static_cast<int>(GetDpiForSystem()); }
+inline long twipsToPx(double twips, int dpi) { return std::lround(twips * dpi / 1440.0); }
+using Box = std::array<long, 4>;  // left, top, width, height
+inline Box box(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
+inline Box pxBox(const Box& t, int dpi) {
+    return {twipsToPx(t[0], dpi), twipsToPx(t[1], dpi), twipsToPx(t[2], dpi), twipsToPx(t[3], dpi)};
+}
+
+// One read of a rectangle of the screen or of a drawing in memory, 0x00RRGGBB, top row first.
+struct Capture {
+    RECT r{};
+    std::vector<DWORD> px;
+    COLORREF at(int x, int y) const {
+        const DWORD p = px[(y - r.top) * (r.right - r.left) + x - r.left];
+        return RGB(p >> 16 & 255, p >> 8 & 255, p & 255);
+    }
+    // The bounding box of the pixels of `area` that pass `test`; empty (right < left) when none.
+    RECT ink(const RECT& area, const std::function<bool(COLORREF)>& test) const {
+        RECT b{area.right, area.bottom, area.left, area.top};
+        for (long y = area.top; y < area.bottom; ++y)
+            for (long x = area.left; x < area.right; ++x)
+                if (test(at(x, y)))
+                    b = {std::min(b.left, x), std::min(b.top, y), std::max(b.right, x + 1), std::max(b.bottom, y + 1)};
+        return b;
+    }
+};
+// `draw` into a memory bitmap the size of `r`, read back.
+inline Capture paint(const RECT& r, const std::function<void(HDC)>& draw) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right - r.left, r.top - r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    DWORD* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    SelectObject(dc, bitmap);
+    draw(dc);
+    GdiFlush();
+    Capture c{r, std::vector<DWORD>(bits, bits + (r.right - r.left) * (r.bottom - r.top))};
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    return c;
+}
+inline Capture capture(const RECT& r) {
+    return paint(r, [&](HDC dc) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
+        ReleaseDC(nullptr, screen);
+    });
+}
+
+inline bool writeFile(const std::wstring& path, const std::string& text) {
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    return file && fwrite(text.data(), 1, text.size(), file) == text.size() && fclose(file) == 0;
+}
+inline bool saveScreenshot(const std::wstring& bmpPath) {
+    const Capture c = capture({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+    const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER), bytes = c.px.size() * 4;
+    const BITMAPFILEHEADER file{0x4D42, headers + bytes, 0, 0, headers};
+    const BITMAPINFOHEADER info{sizeof(info), c.r.right, -c.r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    const auto raw = [](const void* p, size_t n) { return std::string(static_cast<const char*>(p), n); };
+    return writeFile(bmpPath, raw(&file, sizeof(file)) + raw(&info, sizeof(info)) + raw(c.px.data(), bytes));
+}
+
+// For the helper modes: JSON string literals, and PASS/FAIL lines that the Python tests read.
+inline std::string json(const std::wstring& text) {
+    std::string out = "\"", utf8(text.size() * 3, '\0');
+    utf8.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), utf8.data(), int(utf8.size()), 0, 0));
+    for (char c : utf8) {
+        char escaped[8] = {c};
+        if (c == '"' || c == '\\') snprintf(escaped, sizeof escaped, "\\%c", c);
+        if (static_cast<unsigned char>(c) < 0x20) snprintf(escaped, sizeof escaped, "\\u%04x", c);
+        out += escaped;
+    }
+    return out + "\"";
+}
+struct Checks {
+    int failed = 0;
+    bool operator()(bool ok, const std::wstring& what, const std::wstring& why = L"") {
+        const std::string line = json((ok ? L"PASS " : L"FAIL ") + what + (ok || why.empty() ? L"" : L": " + why));
+        printf("%s\n", line.substr(1, line.size() - 2).c_str());  // escaped: one line whatever it holds
+        fflush(stdout);
+        failed += !ok;
+        return ok;
+    }
 };
 
-// Starts the tool and waits for its main window (checked); null when it did not come up.
-HWND launchTool(Checks& checks, Process& process, const std::wstring& exe);
+// Answers the tool's message boxes with OK, noting caption and text, until it runs no command
+// and `done` holds (or a box was answered).
+struct SeenBox { std::wstring caption, text; };
+inline bool waitIdle(HWND main, DWORD processId, std::vector<SeenBox>& boxes, std::chrono::milliseconds bound,
+                     const std::function<bool()>& done = [] { return true; }) {
+    bool answered = false;
+    for (const auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end; Sleep(2)) {
+        if (HWND box = findTopLevel(processId, L"#32770")) {
+            Sleep(100);  // let it finish drawing
+            boxes.push_back({windowText(box), windowText(GetDlgItem(box, 0xFFFF))});
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            waitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5s);
+            answered = true;
+        } else if (DWORD_PTR running = 1;
+                   SendMessageTimeoutW(main, app::kQueryCommandRunning, 0, 0, SMTO_ABORTIFHUNG, 500, &running) &&
+                   !running && (answered || done())) {
+            return true;
+        }
+    }
+    return false;
+}
 
-// The visible top-level window of the process with that class, or null.
-HWND findTopLevel(DWORD processId, const wchar_t* className);
-std::wstring windowText(HWND hwnd);
-std::wstring className(HWND hwnd);
-RECT rectInParentClient(HWND child);
-HWND focusedWindow(HWND anyWindowOfThread);
-void pressKey(WORD virtualKey, bool shift = false);
-int screenDpi();
-bool saveScreenshot(const std::wstring& bmpPath);
-
-}  // namespace driver
-
-namespace driver {
-
-// A real left click at a screen point (moves the pointer there first).
-void clickAt(int x, int y);
-// The colour of a screen pixel as drawn, 0x00BBGGRR.
-COLORREF screenPixel(int x, int y);
-
-}  // namespace driver
-
-namespace driver {
-
-// Twips to pixels at a DPI, nearest pixel.
-int twipsToPx(double twips, int dpi);
-RECT windowRect(HWND hwnd);
-// Moves the real pointer with a mouse-move event, so that the window under it reacts.
-void moveMouseTo(int x, int y);
-// Start and end of an edit control's selection.
-struct Selection {
-    DWORD start = 0, end = 0;
+// Wine 8 reads URL handlers from HKCR only: the scheme's handler is replaced for the object's
+// life and the old command put back after.
+struct HandlerOverride {
+    HandlerOverride(const std::wstring& scheme, const std::wstring& command) : key(scheme + L"\\shell\\open\\command") {
+        hadOld = !RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, old, &size);
+        ok = !RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, command.c_str(), bytes(command.c_str()));
+    }
+    ~HandlerOverride() {
+        if (ok && hadOld) RegSetKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, REG_SZ, old, bytes(old));
+        if (ok && !hadOld) RegDeleteKeyValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr);
+    }
+    static DWORD bytes(const wchar_t* text) { return static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t)); }
+    std::wstring key;
+    wchar_t old[1024] = {};
+    DWORD size = sizeof(old) - sizeof(wchar_t);
+    bool hadOld = false, ok = false;
 };
-Selection editSelection(HWND edit);
-// Gives the focus to a control of another process the way a program would (SetFocus from
-// its own input queue), not through the dialog manager.
-bool focusControl(HWND control);
 
 }  // namespace driver

@@ -5,149 +5,67 @@
 //        snapshot:LABEL (output box, pick-nodes button, foreground window)  shot:FILE.bmp
 //        copy:FROM>TO (a file, e.g. the CAD's next configuration)  run:EXE ARGS (waits for it;
 //        EXE without spaces)
-#include <cstdio>
-#include <string>
-#include <vector>
+#include <map>
 
 #include "app/main_window_ids.h"
 #include "harness.h"
 
 namespace driver {
-namespace {
-
-using namespace std::chrono_literals;
-
-struct SeenMessage {
-    std::wstring caption;
-    std::wstring text;
-};
-
-struct Snapshot {
-    std::wstring label;
-    std::wstring text8;
-    bool command1 = false;
-    std::wstring foreground;
-};
-
-int controlId(const std::wstring& name) {
-    if (name == L"Text1") return app::IdText1;
-    if (name == L"Text3") return app::IdText3;
-    if (name == L"Text8") return app::IdText8;
-    if (name == L"Command1") return app::IdCommand1;
-    if (name == L"Command3") return app::IdCommand3;
-    return 0;
-}
-
-// The tool's open message box, if any.
-HWND messageBoxOf(DWORD processId) { return findTopLevel(processId, L"#32770"); }
-
-// Answers every message box with OK, noting it, until the tool has no command running.
-bool waitIdle(HWND main, DWORD processId, std::vector<SeenMessage>& seen, std::chrono::seconds bound) {
-    return waitFor(
-        [&] {
-            if (HWND box = messageBoxOf(processId)) {
-                Sleep(100);  // let it finish drawing
-                seen.push_back({windowText(box), windowText(GetDlgItem(box, 0xFFFF))});
-                PostMessageW(box, WM_COMMAND, IDOK, 0);
-                waitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5s);
-                return false;
-            }
-            DWORD_PTR running = 1;
-            if (!SendMessageTimeoutW(main, app::kQueryCommandRunning, 0, 0, SMTO_ABORTIFHUNG, 200, &running))
-                return false;
-            return running == 0;
-        },
-        bound);
-}
-
-}  // namespace
 
 int pickSession(const std::wstring& tool, const std::wstring& resultPath, const std::vector<std::wstring>& steps) {
-    Checks checks;
+    Checks check;
     Process process;
-    HWND main = launchTool(checks, process, tool);
-    std::vector<SeenMessage> seen;
-    std::vector<Snapshot> snapshots;
+    HWND main = launchTool(process, tool);
+    check(main != nullptr, L"tool started, main window shown");
+    const std::map<std::wstring, int> ids{{L"Text1", app::IdText1}, {L"Text3", app::IdText3}, {L"Text8", app::IdText8},
+                                          {L"Command1", app::IdCommand1}, {L"Command3", app::IdCommand3}};
+    const auto item = [&](const std::wstring& name) { return GetDlgItem(main, ids.count(name) ? ids.at(name) : 0); };
+    const auto text = [&](const wchar_t* name) { return json(windowText(item(name))); };
+    const auto command1 = [&] { return std::string(IsWindowEnabled(item(L"Command1")) ? "true" : "false"); };
+    std::vector<SeenBox> seen;
+    std::string snapshots;
     for (const std::wstring& step : steps) {
         if (!main) break;
         const size_t colon = step.find(L':');
-        const std::wstring verb = step.substr(0, colon);
-        const std::wstring arg = colon == std::wstring::npos ? L"" : step.substr(colon + 1);
+        const std::wstring verb = step.substr(0, colon), arg = colon == step.npos ? L"" : step.substr(colon + 1);
+        const size_t split = arg.find(verb == L"set" ? L'=' : verb == L"copy" ? L'>' : verb == L"run" ? L' ' : L',');
+        const std::wstring first = arg.substr(0, split), rest = split == arg.npos ? L"" : arg.substr(split + 1);
+        Process program;
         if (verb == L"set") {
-            const size_t eq = arg.find(L'=');
-            SendMessageW(GetDlgItem(main, controlId(arg.substr(0, eq))), WM_SETTEXT, 0,
-                         reinterpret_cast<LPARAM>(arg.substr(eq + 1).c_str()));
+            SendMessageW(item(first), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rest.c_str()));
         } else if (verb == L"click") {
-            // Posted: the tool stays inside the CAD's calls until the command ends.
-            PostMessageW(GetDlgItem(main, controlId(arg)), BM_CLICK, 0, 0);
+            PostMessageW(item(arg), BM_CLICK, 0, 0);  // posted: the tool stays in the CAD's calls till the end
             Sleep(100);
         } else if (verb == L"wait") {
-            checks.expect(waitIdle(main, process.id(), seen, std::chrono::seconds(_wtoi(arg.c_str()))),
-                          L"command finished within " + arg + L" s");
+            check(waitIdle(main, process.id(), seen, std::chrono::seconds(_wtoi(arg.c_str()))), L"finished: " + arg);
         } else if (verb == L"sleep") {
             Sleep(static_cast<DWORD>(_wtoi(arg.c_str())));
         } else if (verb == L"screenclick") {
-            const size_t comma = arg.find(L',');
-            const int x = _wtoi(arg.substr(0, comma).c_str());
-            const int y = _wtoi(arg.substr(comma + 1).c_str());
-            SetCursorPos(x - 5, y - 5);  // the CAD sees the pointer arrive, as from a hand
+            SetCursorPos(_wtoi(first.c_str()) - 5, _wtoi(rest.c_str()) - 5);  // the CAD sees the pointer arrive
             Sleep(50);
-            clickAt(x, y);
+            clickAt(_wtoi(first.c_str()), _wtoi(rest.c_str()));
             Sleep(150);
         } else if (verb == L"snapshot") {
-            snapshots.push_back({arg, windowText(GetDlgItem(main, app::IdText8)),
-                                 IsWindowEnabled(GetDlgItem(main, app::IdCommand1)) != 0,
-                                 windowText(GetForegroundWindow())});
-        } else if (verb == L"shot") {
-            checks.expect(saveScreenshot(arg), L"screenshot " + arg);
-        } else if (verb == L"copy") {
-            const size_t to = arg.find(L'>');
-            checks.expect(to != std::wstring::npos &&
-                              CopyFileW(arg.substr(0, to).c_str(), arg.substr(to + 1).c_str(), FALSE) != 0,
-                          L"copied " + arg);
-        } else if (verb == L"run") {
-            const size_t space = arg.find(L' ');
-            Process program;
-            checks.expect(program.start(arg.substr(0, space), space == std::wstring::npos ? L"" : arg.substr(space + 1)) &&
-                              program.waitExit(30s),
-                          L"ran " + arg);
+            snapshots += std::string(snapshots.empty() ? "" : ",") + "{\"label\":" + json(arg) + ",\"text8\":" +
+                         text(L"Text8") + ",\"command1\":" + command1() + ",\"foreground\":" +
+                         json(windowText(GetForegroundWindow())) + "}";
         } else if (verb == L"key" && arg == L"enter") {
             pressKey(VK_RETURN);
-        } else {
-            checks.expect(false, L"known step " + step);
+        } else {  // checked: a screenshot saved, a file copied, a program run to its end
+            const bool copied = verb == L"copy" && CopyFileW(first.c_str(), rest.c_str(), FALSE);
+            check(copied || (verb == L"shot" && saveScreenshot(arg)) ||
+                      (verb == L"run" && program.start(first, rest) && program.waitExit(30s)), L"step " + step);
         }
     }
-    const bool alive = main && WaitForSingleObject(process.handle(), 0) == WAIT_TIMEOUT;
-    checks.expect(alive, L"tool still running");
+    const bool alive = check(main && !process.waitExit(0ms), L"tool still running");
     std::string out = "{\"alive\":" + std::string(alive ? "true" : "false");
-    if (alive) {
-        out += ",\"text8\":" + json(windowText(GetDlgItem(main, app::IdText8)));
-        out += ",\"text1\":" + json(windowText(GetDlgItem(main, app::IdText1)));
-        out += ",\"command1\":" + std::string(IsWindowEnabled(GetDlgItem(main, app::IdCommand1)) ? "true" : "false");
-    }
-    out += ",\"snapshots\":[";
-    for (size_t i = 0; i < snapshots.size(); ++i) {
-        const Snapshot& s = snapshots[i];
-        out += i ? ",{\"label\":" : "{\"label\":";
-        out += json(s.label);
-        out += ",\"text8\":";
-        out += json(s.text8);
-        out += s.command1 ? ",\"command1\":true" : ",\"command1\":false";
-        out += ",\"foreground\":";
-        out += json(s.foreground);
-        out += "}";
-    }
-    out += "],\"messages\":[";
-    for (size_t i = 0; i < seen.size(); ++i) {
-        out += i ? ",{\"caption\":" : "{\"caption\":";
-        out += json(seen[i].caption);
-        out += ",\"text\":";
-        out += json(seen[i].text);
-        out += "}";
-    }
-    out += "]}\n";
-    writeResult(checks, resultPath, out);
-    return checks.summary();
+    if (alive) out += ",\"text8\":" + text(L"Text8") + ",\"text1\":" + text(L"Text1") + ",\"command1\":" + command1();
+    out += ",\"snapshots\":[" + snapshots + "],\"messages\":[";
+    for (size_t i = 0; i < seen.size(); ++i)
+        out += std::string(i ? "," : "") + "{\"caption\":" + json(seen[i].caption) + ",\"text\":" +
+               json(seen[i].text) + "}";
+    check(writeFile(resultPath, out + "]}\n"), L"result written");
+    return check.failed ? 1 : 0;
 }
 
 }  // namespace driver
