@@ -15,19 +15,24 @@ namespace {
 // [cad] class=NAME in pontiro.ini beside the executable: a shortcut or a double-click then
 // attaches to a compatible CAD without any argument.
 std::wstring cadClassSetting() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    std::wstring settings(path, length);
-    settings.replace(settings.find_last_of(L'\\') + 1, std::wstring::npos, L"pontiro.ini");
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = 0;
+    // A path longer than the buffer comes back cut short: grow it till the whole path fits.
+    while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size()) {
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+    if (length == 0) return {};
+    path.resize(length);
+    path.replace(path.find_last_of(L'\\') + 1, std::wstring::npos, L"pontiro.ini");
     wchar_t value[256] = L"";
-    GetPrivateProfileStringW(L"cad", L"class", L"", value, 256, settings.c_str());
+    GetPrivateProfileStringW(L"cad", L"class", L"", value, 256, path.c_str());
     return value;
 }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int showCommand) {
     // The CAD link, the browser panes and the pictures use COM on this one user-interface thread.
     if (FAILED(OleInitialize(nullptr))) return 1;
     INITCOMMONCONTROLSEX controls{};
@@ -42,7 +47,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         (void)filter.install();
 
         app::MainWindow mainWindow;
-        if (mainWindow.create(instance, cad::chooseCadClass(GetCommandLineW(), cadClassSetting()))) {
+        if (mainWindow.create(instance, cad::chooseCadClass(arguments ? arguments : L"", cadClassSetting()))) {
             mainWindow.show(showCommand);
             MSG msg;
             while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -35,13 +35,13 @@ std::vector<std::wstring> words(std::wstring_view line) {
 
 }  // namespace
 
-std::wstring chooseCadClass(std::wstring_view commandLine, std::wstring_view setting) {
+std::wstring chooseCadClass(std::wstring_view arguments, std::wstring_view setting) {
     constexpr std::wstring_view option = L"--cad-class";
-    const auto args = words(commandLine);
+    const auto args = words(arguments);
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::wstring_view name;
-        if (args[i] == option && i + 1 < args.size()) name = args[i + 1];
-        else if (args[i].starts_with(option) && args[i].size() > option.size() && args[i][option.size()] == L'=')
+        if (args[i] == option && i + 1 < args.size()) name = args[++i];
+        else if (args[i].starts_with(option) && args[i].substr(option.size(), 1) == L"=")
             name = std::wstring_view(args[i]).substr(option.size() + 1);
         if (!trimmed(name).empty()) return std::wstring(trimmed(name));
     }

@@ -9,8 +9,9 @@ namespace cad {
 
 inline constexpr wchar_t kDefaultCadClass[] = L"AutoCAD.Application";
 
-// `--cad-class NAME` (or `--cad-class=NAME`) on the command line wins; then the setting's
-// value; then the default. Blank names count as none.
-std::wstring chooseCadClass(std::wstring_view commandLine, std::wstring_view setting);
+// arguments: the command line after the program's name. `--cad-class NAME` (or
+// `--cad-class=NAME`, either quoted) wins, the first one that names something; then the
+// setting's value; then the default. Blank names count as none.
+std::wstring chooseCadClass(std::wstring_view arguments, std::wstring_view setting);
 
 }  // namespace cad

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "cad/cad_class.h"
+
 #include <cmath>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -74,6 +77,26 @@ std::wstring shown(const CommandOutcome& o) {
 }
 std::wstring stop(const std::wstring& text) { return L"[stop 错误] " + text; }
 std::wstring warn(const wchar_t* text) { return std::wstring(L"[warn 提示] ") + text; }
+
+TEST(CadClass, CommandLineThenSettingThenDefault) {
+    const std::wstring kDefault = kDefaultCadClass;
+    const std::tuple<const wchar_t*, const wchar_t*, std::wstring> rows[] = {
+        {L"", L"", kDefault},
+        {L"--cad-class Other.Cad", L"", L"Other.Cad"},
+        {L"--cad-class=Other.Cad", L"Set.Cad", L"Other.Cad"},
+        {L"\"--cad-class\"\t\"My Cad.App\"", L"Set.Cad", L"My Cad.App"},
+        {L"--cad-class=\" Quoted.Cad \" Drawing.dxf", L"", L"Quoted.Cad"},
+        {L"Drawing.dxf --cad-class \"\" --cad-class Second.Cad", L"", L"Second.Cad"},
+        {L"--cad-class \"\"", L"Set.Cad", L"Set.Cad"},
+        {L"--cad-class=   ", L"Set.Cad", L"Set.Cad"},
+        {L"--cad-class", L"Set.Cad", L"Set.Cad"},
+        {L"--cad-classic Other.Cad", L"", kDefault},
+        {L"Other.Cad", L" \tSet.Cad \t", L"Set.Cad"},
+        {L"", L"   ", kDefault},
+    };
+    for (const auto& [arguments, setting, expected] : rows)
+        EXPECT_EQ(chooseCadClass(arguments, setting), expected) << arguments << L" | " << setting;
+}
 
 TEST(GroupName, GeneralFormatWithoutLeadingZeroOrExponent) {
     const std::pair<float, const wchar_t*> rows[] = {
