@@ -53,7 +53,11 @@ int run(HINSTANCE instance) {
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     Session& s = session();
-    s.start(options);
+    if (!s.start(options)) {
+        s.stop();
+        CoUninitialize();
+        return 4;
+    }
     CadWindow window;
     s.setWindow(&window);
     // Started by COM, the CAD stays hidden until a client sets Visible; started by a
