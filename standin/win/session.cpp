@@ -148,7 +148,7 @@ bool Session::start(const Options& options) {
         const std::wstring path = widen(config_.drawing);
         const auto text = readFile(path);
         DxfResult dxf = text ? readDxf(*text) : DxfResult{{}, 0, "cannot read the file"};
-        if (dxf.error.empty() && dxf.entitiesRead > 0) {
+        if (dxf.error.empty() && !dxf.geometry.vertices.empty()) {
             firstGeometry_ = std::move(dxf.geometry);
             name = fileName(path);
             fullName = path;
@@ -157,13 +157,12 @@ bool Session::start(const Options& options) {
                                  ",\"vertices\":" + std::to_string(firstGeometry_.vertices.size()) +
                                  ",\"first_vertices\":" + verticesJson(firstGeometry_.vertices, 5));
         } else {
-            event("drawing", "\"path\":" + jsonString(config_.drawing) + ",\"error\":" +
-                                 jsonString(dxf.error.empty() ? "no LINE or polyline entities" : dxf.error));
+            const std::string why = dxf.error.empty() ? "no LINE or polyline with vertices" : dxf.error;
+            event("drawing", "\"path\":" + jsonString(config_.drawing) + ",\"error\":" + jsonString(why));
             // A drawing a person named is not swapped for the built-in one behind their back;
             // from the configuration the built-in section stands in.
             if (!options.drawingPath.empty()) {
-                report(L"cadstandin: cannot show " + path + L": " +
-                       widen(dxf.error.empty() ? "no LINE or polyline entities" : dxf.error));
+                report(L"cadstandin: cannot show " + path + L": " + widen(why));
                 return false;
             }
         }
