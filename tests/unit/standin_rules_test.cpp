@@ -85,10 +85,9 @@ TEST(StandinAnswerScript, Table) {
 // Only these become registry keys: nothing empty, nested (\\), over 39 characters or odd.
 TEST(StandinProgId, Table) {
     const std::pair<const wchar_t*, bool> rows[] = {
-        {L"AutoCAD.Application", true}, {L"Compatible.Cad_2.App", true}, {L"x", true}, {L"", false},
-        {L"2Cad.App", false}, {L".Cad", false}, {L"Cad\\CLSID", false}, {L"Cad App", false}, {L"Cad-App", false},
-        {L"A23456789012345678901234567890123456789", true}, {L"A234567890123456789012345678901234567890", false},
-    };
+        {L"AutoCAD.Application", true}, {L"Compatible.Cad_2.App", true}, {L"x", true}, {L"", false}, {L"2Cad", false},
+        {L".Cad", false}, {L"Cad\\CLSID", false}, {L"Cad App", false}, {L"Cad-App", false},
+        {L"A23456789012345678901234567890123456789", true}, {L"A234567890123456789012345678901234567890", false}};
     for (const auto& [name, expected] : rows) EXPECT_EQ(isProgId(name), expected) << toUtf8(name);
 }
 
