@@ -53,9 +53,11 @@ if [ "$(cat "$prefix/.pontiro-display" 2>/dev/null)" != "$dpi $desktop" ]; then
   echo "$dpi $desktop" >"$prefix/.pontiro-display"
 fi
 # The stand-in CAD registers itself inside this prefix, from wherever this tree was built;
-# once, unless its registration is gone (a test unregisters it) or points elsewhere.
+# once, unless its registration is gone (a test unregisters it, or ended while the stand-in
+# answered to another class name only) or points elsewhere.
 if [ -n "${STANDIN_EXE:-}" ]; then
   server=$(printf '@="\\"Z:%s\\""' "$STANDIN_EXE" | sed 's|/|\\\\|g')
-  grep -qiF "$server" "$prefix/system.reg" || wine "$STANDIN_EXE" --register >/dev/null 2>&1
+  { grep -qiF "$server" "$prefix/system.reg" && grep -qF '[Software\\Classes\\AutoCAD.Application\\CLSID]' "$prefix/system.reg"; } ||
+    wine "$STANDIN_EXE" --register >/dev/null 2>&1
 fi
 "$@"

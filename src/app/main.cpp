@@ -3,10 +3,35 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <string>
+
 #include "app/main_window.h"
+#include "cad/cad_class.h"
 #include "promo/promo_window.h"
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+namespace {
+
+// [cad] class=NAME in pontiro.ini beside the executable: a shortcut or a double-click then
+// attaches to a compatible CAD without any argument.
+std::wstring cadClassSetting() {
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = 0;
+    // A path longer than the buffer comes back cut short: grow it till the whole path fits.
+    while ((length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()))) == path.size()) {
+        if (path.size() >= 32768) return {};
+        path.resize(path.size() * 2);
+    }
+    if (length == 0) return {};
+    path.resize(length);
+    path.replace(path.find_last_of(L'\\') + 1, std::wstring::npos, L"pontiro.ini");
+    wchar_t value[256] = L"";
+    GetPrivateProfileStringW(L"cad", L"class", L"", value, 256, path.c_str());
+    return value;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int showCommand) {
     // The browser panes and the pictures use COM on the user-interface thread; the CAD is
     // reached from a thread of its own.
     if (FAILED(OleInitialize(nullptr))) return 1;
@@ -18,7 +43,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     int exitCode = 1;
     {
         app::MainWindow mainWindow;
-        if (mainWindow.create(instance)) {
+        if (mainWindow.create(instance, cad::chooseCadClass(arguments ? arguments : L"", cadClassSetting()))) {
             mainWindow.show(showCommand);
             MSG msg;
             while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

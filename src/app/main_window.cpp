@@ -66,8 +66,9 @@ LRESULT CALLBACK tabPassingEditProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 
 }  // namespace
 
-bool MainWindow::create(HINSTANCE instance) {
+bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
     instance_ = instance;
+    cadClass_ = std::move(cadClass);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
     wc.lpfnWndProc = &app::windowProcFor<MainWindow>;
@@ -322,8 +323,8 @@ void MainWindow::onPickNodes() {
 void MainWindow::startCommand(cad::CadWorker::Command command) {
     if (commandRunning_) return;
     if (!cad_) {
-        cad_ = std::make_unique<cad::CadWorker>(hwnd_, kCommandDone,
-                                                [owner = hwnd_] { return cad::makeComCadLink(owner); });
+        cad_ = std::make_unique<cad::CadWorker>(
+            hwnd_, kCommandDone, [owner = hwnd_, name = cadClass_] { return cad::makeComCadLink(owner, name); });
     }
     commandRunning_ = cad_->run(std::move(command));
     if (!commandRunning_) {

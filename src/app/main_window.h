@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "app/gdi_object.h"
 #include "app/picture.h"
@@ -22,7 +23,8 @@ public:
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
 
-    bool create(HINSTANCE instance);
+    // cadClass: the automation class the picking commands attach to.
+    bool create(HINSTANCE instance, std::wstring cadClass);
     void show(int showCommand);
     HWND hwnd() const { return hwnd_; }
 
@@ -60,6 +62,7 @@ private:
     Brush highlightBrush_;        // the pale green of the text box holding the focus
     HWND highlighted_ = nullptr;  // that text box, if one of the three holds the focus
     HelpToggle help_;
+    std::wstring cadClass_;  // the automation class the CAD link attaches to or starts
     // The thread that holds the CAD link, the relative origin and the group; made at the
     // first command, it lives as long as the window.
     std::unique_ptr<cad::CadWorker> cad_;

@@ -13,7 +13,6 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr wchar_t kCadClass[] = L"AutoCAD.Application";
 constexpr wchar_t kToolTitle[] = L"Pontiro截面 V2.0";
 
 // What a VB-style client reports when a call is made on an empty object reference.
@@ -79,18 +78,18 @@ HWND windowTitled(const std::wstring& caption) {
 
 class ComCadLink final : public CadLink {
 public:
-    explicit ComCadLink(HWND owner) : owner_(owner) {}
+    ComCadLink(HWND owner, std::wstring className) : owner_(owner), className_(std::move(className)) {}
 
     void connect() override {
         CLSID clsid{};
-        HRESULT hr = CLSIDFromProgID(kCadClass, &clsid);
+        HRESULT hr = CLSIDFromProgID(className_.c_str(), &clsid);
         // Attach to the running CAD first; start one only when none answers.
         ComPtr<IUnknown> running;
         if (SUCCEEDED(hr)) hr = GetActiveObject(clsid, nullptr, &running);
         ComPtr<IDispatch> app;
         if (SUCCEEDED(hr)) hr = running.As(&app);
         if (FAILED(hr)) {
-            hr = CLSIDFromProgID(kCadClass, &clsid);
+            hr = CLSIDFromProgID(className_.c_str(), &clsid);
             if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_PPV_ARGS(&app));
             if (FAILED(hr)) {
                 MessageBoxW(owner_, describeHresult(hr).c_str(), kToolTitle, MB_OK);
@@ -185,14 +184,15 @@ public:
 
 private:
     HWND owner_;
+    std::wstring className_;
     ComPtr<IDispatch> cadApp_;  // the CAD application
     ComPtr<IDispatch> cadDoc_;  // its active drawing as of the last connect
 };
 
 }  // namespace
 
-std::unique_ptr<CadLink> makeComCadLink(HWND owner) {
-    return std::make_unique<ComCadLink>(owner);
+std::unique_ptr<CadLink> makeComCadLink(HWND owner, std::wstring className) {
+    return std::make_unique<ComCadLink>(owner, std::move(className));
 }
 
 }  // namespace cad

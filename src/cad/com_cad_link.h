@@ -6,12 +6,15 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
+#include "cad/cad_class.h"
 #include "cad/cad_link.h"
 
 namespace cad {
 
-// owner: the window that owns the failure box shown when the CAD cannot be started.
-std::unique_ptr<CadLink> makeComCadLink(HWND owner);
+// owner: the window that owns the failure box shown when the CAD cannot be started;
+// className: the automation class attached to or started.
+std::unique_ptr<CadLink> makeComCadLink(HWND owner, std::wstring className = kDefaultCadClass);
 
 }  // namespace cad

@@ -19,6 +19,14 @@ std::string groupNameProblem(std::wstring_view name) {
     return {};
 }
 
+bool isProgId(std::wstring_view name) {
+    const auto letter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+    if (name.empty() || name.size() > 39 || !letter(name[0])) return false;
+    for (wchar_t c : name)
+        if (!letter(c) && !(c >= L'0' && c <= L'9') && c != L'.' && c != L'_') return false;
+    return true;
+}
+
 bool equalsIgnoreCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size()) return false;
     const auto fold = [](wchar_t c) { return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c; };

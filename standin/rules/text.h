@@ -1,4 +1,4 @@
-// Text rules of the stand-in CAD: group names, case-insensitive member and variable names,
+// Text rules of the stand-in CAD: group names, class names, case-insensitive member and variable names,
 // numbers in its input files, and the JSON strings of the journal. Plain code: no windows.h, unit-tested natively.
 #pragma once
 
@@ -13,6 +13,10 @@ constexpr size_t kMaxGroupNameLength = 255;
 // Why the CAD refuses a group name, or empty when the name can be used: empty names,
 // names longer than 255 characters and names holding < > / \ " : ; ? * | , = or `.
 std::string groupNameProblem(std::wstring_view name);
+
+// Whether `name` can be registered as a class's programmatic name: a letter, then up to 38
+// letters, digits, periods or underscores. Nothing else may become a registry path.
+bool isProgId(std::wstring_view name);
 
 // Case-insensitive equality for names: ASCII letters fold, everything else compares as is
 // (the names compared here are member names, variable names and group names).

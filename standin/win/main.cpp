@@ -48,12 +48,16 @@ private:
 
 int run(HINSTANCE instance) {
     const Options options = parseCommandLine(GetCommandLineW());
-    if (options.doRegister) return registerServer();
-    if (options.doUnregister) return unregisterServer();
+    if (options.doRegister) return registerServer(options.progId);
+    if (options.doUnregister) return unregisterServer(options.progId);
 
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     Session& s = session();
-    s.start(options);
+    if (!s.start(options)) {
+        s.stop();
+        CoUninitialize();
+        return 4;
+    }
     CadWindow window;
     s.setWindow(&window);
     // Started by COM, the CAD stays hidden until a client sets Visible; started by a

@@ -11,20 +11,6 @@
 namespace standin {
 namespace {
 
-// Messages go to standard error when there is one (a console or a redirected run) and to
-// standin.log in the data folder, since a GUI program started from a shell may have none.
-void report(const std::wstring& message) {
-    const std::string line = toUtf8(message) + "\r\n";
-    DWORD written = 0;
-    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    if (err && err != INVALID_HANDLE_VALUE) WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    const std::wstring folder = dataFolder();
-    CreateDirectoryW(folder.c_str(), nullptr);
-    Handle log(CreateFileW((folder + L"\\standin.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (log) WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-}
-
 std::wstring clsidText() {
     wchar_t buffer[64] = {};
     StringFromGUID2(kStandinClsid, buffer, 64);
@@ -60,6 +46,11 @@ std::wstring defaultValue(HKEY root, const std::wstring& path) {
     return buffer;
 }
 
+bool keyExists(HKEY root, const std::wstring& path) {
+    RegKey key;
+    return RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.out()) == ERROR_SUCCESS;
+}
+
 LSTATUS setDefault(HKEY root, const std::wstring& path, const std::wstring& value) {
     RegKey key;
     LSTATUS status = RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.out(), nullptr);
@@ -74,14 +65,14 @@ std::wstring modulePath() {
     return buffer;
 }
 
-LSTATUS writeRegistration(HKEY classes) {
+LSTATUS writeRegistration(HKEY classes, const std::wstring& progId) {
     const std::wstring clsid = clsidText();
     const std::wstring classKey = L"CLSID\\" + clsid;
     LSTATUS status = setDefault(classes, classKey, L"Stand-in CAD application");
     if (status == ERROR_SUCCESS) status = setDefault(classes, classKey + L"\\LocalServer32", L"\"" + modulePath() + L"\"");
-    if (status == ERROR_SUCCESS) status = setDefault(classes, classKey + L"\\ProgID", kProgId);
-    if (status == ERROR_SUCCESS) status = setDefault(classes, kProgId, L"Stand-in CAD application");
-    if (status == ERROR_SUCCESS) status = setDefault(classes, std::wstring(kProgId) + L"\\CLSID", clsid);
+    if (status == ERROR_SUCCESS) status = setDefault(classes, classKey + L"\\ProgID", progId);
+    if (status == ERROR_SUCCESS) status = setDefault(classes, progId, L"Stand-in CAD application");
+    if (status == ERROR_SUCCESS) status = setDefault(classes, progId + L"\\CLSID", clsid);
     return status;
 }
 
@@ -96,23 +87,31 @@ HKEY openClasses(HKEY root) {
 
 }  // namespace
 
-int registerServer() {
+int registerServer(const std::wstring& progId) {
+    if (!isProgId(progId)) {
+        report(L"cadstandin: not registering: \"" + progId + L"\" is not a class name");
+        return 2;
+    }
     const std::wstring clsid = clsidText();
-    const std::wstring existing = defaultValue(HKEY_CLASSES_ROOT, std::wstring(kProgId) + L"\\CLSID");
-    if (!existing.empty() && !equalsIgnoreCase(existing, clsid)) {
-        report(L"cadstandin: not registering: \"" + std::wstring(kProgId) + L"\" is already registered to " + existing +
-               L" (" + defaultValue(HKEY_CLASSES_ROOT, L"CLSID\\" + existing + L"\\LocalServer32") +
-               L"); the stand-in never replaces another program's registration");
+    const std::wstring existing = defaultValue(HKEY_CLASSES_ROOT, progId + L"\\CLSID");
+    // Any other key of that name (another class's, or no class at all, such as "Interface") stays.
+    if (keyExists(HKEY_CLASSES_ROOT, progId) && !equalsIgnoreCase(existing, clsid)) {
+        report(L"cadstandin: not registering: \"" + progId + L"\" is already registered to " +
+               (existing.empty() ? L"something that is not a class"
+                                 : existing + L" (" +
+                                       defaultValue(HKEY_CLASSES_ROOT, L"CLSID\\" + existing + L"\\LocalServer32") +
+                                       L")") +
+               L"; the stand-in never replaces another program's registration");
         return 2;
     }
     // Machine-wide when allowed (Wine prefixes always are), else for the current user.
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         HKEY classes = openClasses(root);
         if (!classes) continue;
-        const LSTATUS status = writeRegistration(classes);
+        const LSTATUS status = writeRegistration(classes, progId);
         RegCloseKey(classes);
         if (status == ERROR_SUCCESS) {
-            report(L"cadstandin: registered " + std::wstring(kProgId) + L" -> " + clsid + L" -> " + modulePath());
+            report(L"cadstandin: registered " + progId + L" -> " + clsid + L" -> " + modulePath());
             return 0;
         }
     }
@@ -120,21 +119,32 @@ int registerServer() {
     return 1;
 }
 
-int unregisterServer() {
+int unregisterServer(const std::wstring& progId) {
+    if (!isProgId(progId)) {
+        report(L"cadstandin: not unregistering: \"" + progId + L"\" is not a class name");
+        return 2;
+    }
     const std::wstring clsid = clsidText();
+    const std::wstring classKey = L"CLSID\\" + clsid;
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         HKEY classes = openClasses(root);
         if (!classes) continue;
-        const std::wstring owner = defaultValue(classes, std::wstring(kProgId) + L"\\CLSID");
+        const std::wstring owner = defaultValue(classes, progId + L"\\CLSID");
         if (equalsIgnoreCase(owner, clsid)) {
-            RegDeleteTreeW(classes, kProgId);
+            RegDeleteTreeW(classes, progId.c_str());
         } else if (!owner.empty()) {
-            report(L"cadstandin: leaving \"" + std::wstring(kProgId) + L"\" alone: it belongs to " + owner);
+            report(L"cadstandin: leaving \"" + progId + L"\" alone: it belongs to " + owner);
         }
-        RegDeleteTreeW(classes, (L"CLSID\\" + clsid).c_str());
+        // The class stays while another of its names still leads to it: the default name, or
+        // the name registered last.
+        std::wstring kept;
+        for (const std::wstring& name : {std::wstring(kDefaultProgId), defaultValue(classes, classKey + L"\\ProgID")})
+            if (!name.empty() && equalsIgnoreCase(defaultValue(classes, name + L"\\CLSID"), clsid)) kept = name;
+        if (kept.empty()) RegDeleteTreeW(classes, classKey.c_str());
+        else (void)setDefault(classes, classKey + L"\\ProgID", kept);
         RegCloseKey(classes);
     }
-    report(L"cadstandin: unregistered " + clsid);
+    report(L"cadstandin: unregistered " + progId);
     return 0;
 }
 

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "rules/dxf.h"
@@ -24,6 +25,18 @@ std::wstring dataFolder() {
     return std::wstring(buffer) + L"\\PontiroStandin";
 }
 
+void report(const std::wstring& message) {
+    const std::string line = toUtf8(message) + "\r\n";
+    DWORD written = 0;
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (err && err != INVALID_HANDLE_VALUE) WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    const std::wstring folder = dataFolder();
+    CreateDirectoryW(folder.c_str(), nullptr);
+    Handle log(CreateFileW((folder + L"\\standin.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (log) WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
 Options parseCommandLine(const std::wstring& commandLine) {
     Options options;
     int count = 0;
@@ -37,6 +50,7 @@ Options parseCommandLine(const std::wstring& commandLine) {
         if (equalsIgnoreCase(a, L"-Embedding") || equalsIgnoreCase(a, L"/Embedding")) options.embedding = true;
         else if (a == L"--register") options.doRegister = true;
         else if (a == L"--unregister") options.doUnregister = true;
+        else if (a == L"--class" && hasValue) options.progId = args[++i];
         else if (a == L"--config" && hasValue) options.configPath = args[++i];
         else if (a == L"--script" && hasValue) options.scriptPath = args[++i];
         else if (a == L"--journal" && hasValue) options.journalPath = args[++i];
@@ -74,6 +88,17 @@ std::string errorsJson(const std::vector<std::string>& errors) {
     return out;
 }
 
+// The first `count` vertices as [[x,y],...], for a client that wants to pick them.
+std::string verticesJson(const std::vector<Vec2>& vertices, size_t count) {
+    std::string out = "[";
+    for (size_t i = 0; i < vertices.size() && i < count; ++i) {
+        char pair[64];
+        std::snprintf(pair, sizeof pair, "%s[%.17g,%.17g]", i ? "," : "", vertices[i].x, vertices[i].y);
+        out += pair;
+    }
+    return out + "]";
+}
+
 }  // namespace
 
 void Session::event(const std::string& name, const std::string& fields) {
@@ -84,7 +109,7 @@ void Session::event(const std::string& name, const std::string& fields) {
                    (fields.empty() ? "" : "," + fields) + "}");
 }
 
-void Session::start(const Options& options) {
+bool Session::start(const Options& options) {
     options_ = options;
     const std::wstring configPath = options.configPath.empty() ? dataFolder() + L"\\config.ini" : options.configPath;
     const auto configText = readFile(configPath);
@@ -123,22 +148,29 @@ void Session::start(const Options& options) {
         const std::wstring path = widen(config_.drawing);
         const auto text = readFile(path);
         DxfResult dxf = text ? readDxf(*text) : DxfResult{{}, 0, "cannot read the file"};
-        if (dxf.error.empty() && dxf.entitiesRead > 0) {
+        if (dxf.error.empty() && !dxf.geometry.vertices.empty()) {
             firstGeometry_ = std::move(dxf.geometry);
             name = fileName(path);
             fullName = path;
             event("drawing", "\"path\":" + jsonString(config_.drawing) +
                                  ",\"entities\":" + std::to_string(dxf.entitiesRead) +
-                                 ",\"vertices\":" + std::to_string(firstGeometry_.vertices.size()));
+                                 ",\"vertices\":" + std::to_string(firstGeometry_.vertices.size()) +
+                                 ",\"first_vertices\":" + verticesJson(firstGeometry_.vertices, 5));
         } else {
-            // Keep working with the built-in section; the journal says why.
-            event("drawing", "\"path\":" + jsonString(config_.drawing) + ",\"error\":" +
-                                 jsonString(dxf.error.empty() ? "no LINE or polyline entities" : dxf.error));
+            const std::string why = dxf.error.empty() ? "no LINE or polyline with vertices" : dxf.error;
+            event("drawing", "\"path\":" + jsonString(config_.drawing) + ",\"error\":" + jsonString(why));
+            // A drawing a person named is not swapped for the built-in one behind their back;
+            // from the configuration the built-in section stands in.
+            if (!options.drawingPath.empty()) {
+                report(L"cadstandin: cannot show " + path + L": " + widen(why));
+                return false;
+            }
         }
     }
     firstName_ = name;
     firstFullName_ = fullName;
     if (!config_.noDrawing) openDocument(name, fullName, firstGeometry_);
+    return true;
 }
 
 Document* Session::openDocument(const std::wstring& name, const std::wstring& fullName, Geometry geometry) {

@@ -13,6 +13,7 @@
 #include "rules/script.h"
 #include "win/journal.h"
 #include "win/objects.h"
+#include "win/registration.h"
 
 namespace standin {
 
@@ -23,6 +24,7 @@ struct Options {
     bool embedding = false;  // started by COM to serve a client
     bool doRegister = false;
     bool doUnregister = false;
+    std::wstring progId = kDefaultProgId;  // --class: the name registered or removed
     std::wstring configPath;   // --config, else the fixed place
     std::wstring scriptPath;   // --script overrides the configuration
     std::wstring journalPath;  // --journal overrides the configuration
@@ -32,11 +34,15 @@ struct Options {
 Options parseCommandLine(const std::wstring& commandLine);
 // C:\ProgramData\PontiroStandin (the common application-data folder of the prefix).
 std::wstring dataFolder();
+// Messages go to standard error when there is one (a console or a redirected run) and to
+// standin.log in the data folder, since a GUI program started from a shell may have none.
+void report(const std::wstring& message);
 
 class Session {
 public:
-    // Reads configuration and script, opens the journal and the first drawing.
-    void start(const Options& options);
+    // Reads configuration and script, opens the journal and the first drawing. False when
+    // the drawing named on the command line cannot be read (the journal says why).
+    bool start(const Options& options);
     void stop();
 
     const Config& config() const { return config_; }

@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "cad/cad_class.h"
+
 #include <cmath>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 namespace {
 
@@ -74,6 +77,21 @@ std::wstring shown(const CommandOutcome& o) {
 }
 std::wstring stop(const std::wstring& text) { return L"[stop 错误] " + text; }
 std::wstring warn(const wchar_t* text) { return std::wstring(L"[warn 提示] ") + text; }
+
+// The arguments after the program's name and the setting beside it: the first named class on the
+// command line, else the setting, else the default; blank counts as none.
+TEST(CadClass, CommandLineThenSettingThenDefault) {
+    const wchar_t *kDefault = kDefaultCadClass, *kSet = L"Set.Cad";
+    const std::tuple<const wchar_t*, const wchar_t*, const wchar_t*> rows[] = {
+        {L"", L"", kDefault}, {L"--cad-class Other.Cad", L"", L"Other.Cad"}, {L"--cad-class=Other", kSet, L"Other"},
+        {L"\"--cad-class\"\t\"My Cad.App\"", kSet, L"My Cad.App"}, {L"--cad-class=\" Quoted \" a.dxf", L"", L"Quoted"},
+        {L"a.dxf --cad-class \"\" --cad-class Second.Cad", L"", L"Second.Cad"}, {L"--cad-class \"\"", kSet, kSet},
+        {L"--cad-class=   ", kSet, kSet}, {L"--cad-class", kSet, kSet}, {L"--cad-classic Other.Cad", L"", kDefault},
+        {L"Other.Cad", L" \tSet.Cad \t", kSet}, {L"", L"   ", kDefault},
+    };
+    for (const auto& [arguments, setting, expected] : rows)
+        EXPECT_EQ(chooseCadClass(arguments, setting), expected) << arguments << L" | " << setting;
+}
 
 TEST(GroupName, GeneralFormatWithoutLeadingZeroOrExponent) {
     const std::pair<float, const wchar_t*> rows[] = {

@@ -5,6 +5,7 @@
 
 #include "rules/dxf.h"
 #include "rules/script.h"
+#include "rules/text.h"
 
 namespace {
 
@@ -79,6 +80,15 @@ TEST(StandinAnswerScript, Table) {
          "line 6: point needs numbers; "},
     };
     for (const auto& [text, expected] : rows) EXPECT_EQ(render(parseAnswerScript(text)), expected) << text;
+}
+
+// Only these become registry keys: nothing empty, nested (\\), over 39 characters or odd.
+TEST(StandinProgId, Table) {
+    const std::pair<const wchar_t*, bool> rows[] = {
+        {L"AutoCAD.Application", true}, {L"Compatible.Cad_2.App", true}, {L"x", true}, {L"", false}, {L"2Cad", false},
+        {L".Cad", false}, {L"Cad\\CLSID", false}, {L"Cad App", false}, {L"Cad-App", false},
+        {L"A23456789012345678901234567890123456789", true}, {L"A234567890123456789012345678901234567890", false}};
+    for (const auto& [name, expected] : rows) EXPECT_EQ(isProgId(name), expected) << toUtf8(name);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import time
@@ -44,15 +45,24 @@ def steps(text):
     return [s for word in text.split() for s in WORDS.get(word, [word])]
 
 
-def row(name, answers, play, shown, boxes=(), config=(), facts={}, recovery=None, long=False, unregister=False):
+# shown: None leaves the output box unchecked (a drawing of the person running ./run). args: the tool's command
+# line; ini: pontiro.ini beside a copy of the tool; only_as: the class name the stand-in alone answers to.
+def row(name, answers, play, shown, boxes=(), config=(), facts={}, recovery=None, long=False, unregister=False,
+        drawing=None, args=None, ini=None, only_as=None):
     return types.SimpleNamespace(**locals())
 
 
-def pointer(at):
-    # Real clicks on the section of a stand-in a person started, clear of the tool's topmost windows.
-    nodes = [s for x, y in [(2700, 0), (9300, 0), (5800, 1450), (2200, 1550)] for s in (at(x, y), "sleep:1000")]
-    return ["click:Command3", "sleep:2000", at(2700, 0), "wait:30", "click:Command1", "sleep:2000", *nodes,
-            "key:enter", "wait:30", "snapshot:pick", "shot:" + winpath(f"{OUT}/real-pointer.bmp")]
+def pointer(name, at, vertices):
+    # Real clicks on the drawing of a stand-in a person started: the origin, then the nodes.
+    (x0, y0), *nodes = vertices
+    clicks = [s for x, y in nodes for s in (at(x, y), "sleep:1000")]
+    return ["click:Command3", "sleep:2000", at(x0, y0), "wait:30", "click:Command1", "sleep:2000", *clicks,
+            "key:enter", "wait:30", "snapshot:pick", "shot:" + winpath(f"{OUT}/{name}.bmp")]
+
+
+BUILT_IN = [(2700, 0), (2700, 0), (9300, 0), (5800, 1450), (2200, 1550)]  # the built-in section's picks
+DRAWING = os.environ.get("PONTIRO_DRAWING")  # ./run DRAWING.dxf: the real-pointer row on that drawing
+COMPATIBLE = "Compatible.Application"
 
 
 EXAMPLE = [(100, 50), (400, 50), (400, 262.4), (82.75, 262.4)]
@@ -95,8 +105,20 @@ ROWS = [
         {"scale": ("", True), "decimals": (lines("1.250000000000000 2.000000000000000"), True)},
         [("提示", "缩放因子不是有效的数值。"), ("提示", "小数位数超出范围，节点已按 15 位小数写出。")],
         facts={"prompts": [ORIGIN] + prompts(1, 2)}),
-    row("real-pointer", None, pointer, {"pick": (lines("0 0", "6600 0", "3100 1450", "-500 1550"), True)},
-        facts={"starts": [False]}),
+    row("real-pointer", None, pointer,
+        None if DRAWING else {"pick": (lines("0 0", "6600 0", "3100 1450", "-500 1550"), True)},
+        facts={"starts": [False]}, long=True, drawing=DRAWING),
+    # The first five vertices of a T section drawn as one closed LWPOLYLINE.
+    row("real-pointer-dxf", None, pointer, {"pick": (lines("2400 0", "2400 -200", "1400 -200", "1400 -1200"), True)},
+        facts={"starts": [False]}, drawing=os.path.join(os.path.dirname(os.path.abspath(__file__)), "t_section.dxf")),
+    # A compatible CAD: the stand-in answers to another class name only, given on the command line or in
+    # pontiro.ini beside the tool; the command line wins, and a name nobody registered gets the usual boxes.
+    row("compatible-cad-option", ONE, FAULT_RUN, picked("1 1"), facts={"starts": [True]},
+        args=f"--cad-class {COMPATIBLE}", only_as=COMPATIBLE),
+    row("compatible-cad-setting", ONE, FAULT_RUN, picked("1 1"), facts={"starts": [True]},
+        ini=f"[cad]\r\nclass = {COMPATIBLE}\r\n", only_as=COMPATIBLE),
+    row("compatible-cad-unknown", [], INIT_FAULT, NOT_INITIALISED, ["system", UNKNOWN], facts={"starts": []},
+        args="--cad-class=Unknown.Application", ini=f"[cad]\r\nclass = {COMPATIBLE}\r\n", only_as=COMPATIBLE),
     # CAD faults: each row is followed by a normal initialise + pick, by the same CAD or a new one.
     row("class-not-registered", [], INIT_FAULT + " register", NOT_INITIALISED, ["system", UNKNOWN], recovery="same",
         unregister=True),
@@ -186,25 +208,30 @@ FACTS = {
 }
 
 
-def person_standin(journal):
-    # Starts a stand-in as a person would (no configuration); its view once it shows.
+def person_standin(journal, drawing):
+    # Starts a stand-in as a person would (no configuration, perhaps with a drawing of theirs); its view once it
+    # shows, and the drawing's first vertices.
     os.remove(f"{DATA}/config.ini")
-    subprocess.Popen(["wine", STANDIN, "--journal", winpath(journal)], stdout=subprocess.DEVNULL,
-                     stderr=subprocess.DEVNULL)
+    standin = subprocess.Popen(["wine", STANDIN, "--journal", winpath(journal), *([winpath(drawing)] if drawing else [])],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     for _ in range(300):
-        views = [e for e in journal_of(journal)[1] if e["event"] == "view" and e["visible"]]
+        events = journal_of(journal)[1]
+        views = [e for e in events if e["event"] == "view" and e["visible"]]
+        drawn = [e for e in events if e["event"] == "drawing"]
         if views:
-            return views[-1]
+            return views[-1], drawn[0]["first_vertices"] if drawing else BUILT_IN
+        if standin.poll() is not None:
+            raise AssertionError("the stand-in ended: " + (drawn[0].get("error", "") if drawn else "no drawing event"))
         time.sleep(0.1)
     raise AssertionError("the stand-in did not show its drawing")
 
 
-def session(name, play):
+def session(name, play, tool=TOOL):
     result, log = f"{OUT}/{name}.result.json", f"{OUT}/{name}.driver.log"
     if os.path.exists(result):
         os.remove(result)
     with open(log, "w") as f:
-        subprocess.run(["wine", DRIVER, "pick-session", winpath(TOOL), winpath(result), *play], stdout=f,
+        subprocess.run(["wine", DRIVER, "pick-session", winpath(tool), winpath(result), *play], stdout=f,
                        stderr=subprocess.STDOUT, timeout=900)
     with open(result, encoding="utf-8") as f, open(log, encoding="utf-8", errors="replace") as driver_log:
         return json.load(f), [line.strip() for line in driver_log if line.startswith("FAIL")]
@@ -219,8 +246,8 @@ def wine(*args):
     return subprocess.run(["wine", *args], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
 
 
-def register(flag):
-    return wine(STANDIN, flag)
+def register(*flags):
+    return wine(STANDIN, *flags)
 
 
 class Picking(unittest.TestCase):
@@ -232,22 +259,34 @@ class Picking(unittest.TestCase):
         answers = None if r.answers is None else r.answers + (RECOVERY_ANSWERS if r.recovery == "same" else [])
         journal = configure(r.name, answers, r.config)
         if callable(r.play):
-            view = person_standin(journal)
+            view, vertices = person_standin(journal, r.drawing)
             (x0, y0), scale = view["origin_px"], view["px_per_unit"]
-            play = r.play(lambda x, y: f"screenclick:{round(x0 + x * scale)},{round(y0 - y * scale)}")
+            # The tool's topmost windows go right of the drawing, as a person would move them.
+            play = [f"move:{view['canvas'][2] + 60},{view['canvas'][1]}"] + r.play(
+                r.name, lambda x, y: f"screenclick:{round(x0 + x * scale)},{round(y0 - y * scale)}", vertices)
         else:
-            play = steps(r.play)
+            play = ([f"args:{r.args}"] if r.args else []) + steps(r.play)
+        tool = TOOL
+        if r.ini:  # a copy of the tool with its settings beside it
+            os.makedirs(f"{OUT}/{r.name}", exist_ok=True)
+            tool = shutil.copy(TOOL, f"{OUT}/{r.name}/pontiro.exe")
+            with open(f"{OUT}/{r.name}/pontiro.ini", "w", newline="") as f:
+                f.write(r.ini)
         if r.recovery == "new":  # the next CAD that COM starts reads this configuration: no faults
             write_config(f"{OUT}/{r.name}-next.ini", f"{r.name}-next", RECOVERY_ANSWERS)
             play.append(f"copy:{winpath(f'{OUT}/{r.name}-next.ini')}>{winpath(DATA + '/config.ini')}")
         if r.recovery:
             play += steps("init pick snapshot:recovered")
-        if r.unregister:
+        if r.unregister or r.only_as:
             register("--unregister")
+        if r.only_as:
+            register("--register", "--class", r.only_as)
         try:
-            return journal, session(r.name, play)
+            return journal, session(r.name, play, tool)
         finally:
-            if r.unregister:
+            if r.only_as:
+                register("--unregister", "--class", r.only_as)
+            if r.unregister or r.only_as:
                 register("--register")
 
     def test_rows(self):
@@ -259,9 +298,10 @@ class Picking(unittest.TestCase):
                 journal, (result, driver_fails) = self.play(r)
                 self.check("driver", (result["alive"], driver_fails), (True, []))
                 snaps = {s["label"]: s for s in result["snapshots"]}
-                self.check("output box and pick-nodes button at each snapshot",
-                           {label: (s["text8"], s["command1"]) for label, s in snaps.items()},
-                           {**r.shown, **({"recovered": (lines("10 20", "30 40"), True)} if r.recovery else {})})
+                if r.shown is not None:
+                    self.check("output box and pick-nodes button at each snapshot",
+                               {label: (s["text8"], s["command1"]) for label, s in snaps.items()},
+                               {**r.shown, **({"recovered": (lines("10 20", "30 40"), True)} if r.recovery else {})})
                 self.check("message boxes", [seen(m) for m in result["messages"]], list(r.boxes))
                 calls, events = journal_of(journal)
                 for fact, expected in {"shapes": [], "failed": [], **r.facts}.items():

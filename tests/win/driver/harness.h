@@ -68,9 +68,9 @@ inline HWND findTopLevel(DWORD id, const wchar_t* className) {
 }
 
 // Starts the tool; its main window, or null when none showed within 30 s.
-inline HWND launchTool(Process& process, const std::wstring& exe) {
+inline HWND launchTool(Process& process, const std::wstring& exe, const std::wstring& arguments = L"") {
     HWND main = nullptr;
-    if (process.start(exe))
+    if (process.start(exe, arguments))
         waitFor([&] { return (main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; }, 30s);
     return main;
 }

@@ -4,8 +4,10 @@
 // Steps: set:Text3=0.001  click:Command3  wait:SECONDS  sleep:MS  screenclick:X,Y  key:enter
 //        snapshot:LABEL (output box, pick-nodes button, foreground window)  shot:FILE.bmp
 //        copy:FROM>TO (a file, e.g. the CAD's next configuration)  run:EXE ARGS (waits for it;
-//        EXE without spaces)
+//        EXE without spaces)  args:ARGS (first step only: the tool's command line)
+//        move:X,Y (the tool's main window, out of the way of the drawing)
 #include <map>
+#include <span>
 
 #include "app/main_window_ids.h"
 #include "harness.h"
@@ -15,7 +17,8 @@ namespace driver {
 int pickSession(const std::wstring& tool, const std::wstring& resultPath, const std::vector<std::wstring>& steps) {
     Checks check;
     Process process;
-    HWND main = launchTool(process, tool);
+    const bool withArgs = !steps.empty() && steps[0].starts_with(L"args:");
+    HWND main = launchTool(process, tool, withArgs ? steps[0].substr(5) : L"");
     check(main != nullptr, L"tool started, main window shown");
     const std::map<std::wstring, int> ids{{L"Text1", app::IdText1}, {L"Text3", app::IdText3}, {L"Text8", app::IdText8},
                                           {L"Command1", app::IdCommand1}, {L"Command3", app::IdCommand3}};
@@ -24,7 +27,7 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
     const auto command1 = [&] { return std::string(IsWindowEnabled(item(L"Command1")) ? "true" : "false"); };
     std::vector<SeenBox> seen;
     std::string snapshots;
-    for (const std::wstring& step : steps) {
+    for (const std::wstring& step : std::span(steps).subspan(withArgs ? 1 : 0)) {
         if (!main) break;
         const size_t colon = step.find(L':');
         const std::wstring verb = step.substr(0, colon), arg = colon == step.npos ? L"" : step.substr(colon + 1);
@@ -49,6 +52,8 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
             snapshots += std::string(snapshots.empty() ? "" : ",") + "{\"label\":" + json(arg) + ",\"text8\":" +
                          text(L"Text8") + ",\"command1\":" + command1() + ",\"foreground\":" +
                          json(windowText(GetForegroundWindow())) + "}";
+        } else if (verb == L"move") {
+            SetWindowPos(main, nullptr, _wtoi(first.c_str()), _wtoi(rest.c_str()), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         } else if (verb == L"key" && arg == L"enter") {
             pressKey(VK_RETURN);
         } else {  // checked: a screenshot saved, a file copied, a program run to its end
