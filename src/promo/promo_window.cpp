@@ -93,6 +93,11 @@ void stopWatchingPointerFor(PromoWindow* window) {
     }
 }
 
+UINT paneProbeMessage() {
+    static const UINT message = RegisterWindowMessageW(kPaneProbeMessage);
+    return message;
+}
+
 bool registerClasses(HINSTANCE instance) {
     WNDCLASSEXW existing{};
     existing.cbSize = sizeof(existing);
@@ -189,6 +194,7 @@ LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     default:
         if (message == locationQueryMessage() && message != 0) return answerLocationQuery();
+        if (message == paneProbeMessage() && message != 0) return pane_.answerProbe(wParam, lParam);
         return DefWindowProcW(hwnd_, message, wParam, lParam);
     }
 }
@@ -218,7 +224,7 @@ void PromoWindow::createControls() {
 // The control, then its page, which loads by itself; nothing is reported back.
 void PromoWindow::createPane() {
     if (!paneContainer_ || pane_.created()) return;
-    if (FAILED(pane_.create(paneContainer_))) {
+    if (FAILED(pane_.create(paneContainer_, kBackground))) {
         // No browser: the window carries on without its pane.
         DestroyWindow(paneContainer_);
         paneContainer_ = nullptr;

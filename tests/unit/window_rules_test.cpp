@@ -3,6 +3,7 @@
 
 #include "app/placement.h"
 #include "app/twips.h"
+#include "promo/browser_rules.h"
 #include "promo/docking.h"
 
 namespace {
@@ -104,6 +105,24 @@ TEST(Twips, FactorsAndRounding) {
     EXPECT_EQ(app::twipsToPixels(7.5, 15), 1);
     EXPECT_EQ(app::toPixels({1920, 240, 2055, 3015}, app::twipsPerPixelForDpi(120, 120)),
               (app::PixelRect{160, 20, 171, 251}));
+}
+
+TEST(BrowserPane, EmulationNameAddressesAndColour) {
+    const struct { const wchar_t *service, *version; unsigned long value; } engines[] = {
+        {L"11.0.19041.1", L"9.11.19041.0", 11001}, {L"10.0.9200.16384", L"9.10.9200.16384", 10001},
+        {L"", L"9.11.9600.18666", 11001},  // svcVersion missing: Version's minor names the engine
+        {L"", L"9.0.8112.16421", 9999}, {L"", L"8.0.7601.17514", 8888}, {L"", L"7.0.6000.16386", 7000},
+        {L"x", L"8.0.7601.17514", 8888}, {L"", L"", 11001}, {L"11", L"", 11001}, {L"12.0", L"", 11001}};
+    for (const auto& e : engines) EXPECT_EQ(promo::browserEmulationFor(e.service, e.version), e.value) << e.version;
+    EXPECT_EQ(promo::fileNameOf(L"C:\\Program Files\\Pontiro\\pontiro.exe"), L"pontiro.exe");
+    EXPECT_EQ(promo::fileNameOf(L"\\\\?\\Z:/tools/x64/PONTIRO-2.exe"), L"PONTIRO-2.exe");
+    const struct { const wchar_t* address; bool opens; } addresses[] = {
+        {L"http://www.pontiro.example/a.htm", true}, {L"HTTPS://x.example/", true}, {L"about:blank", false},
+        {L"file:///C:/Windows/notepad.exe", false}, {L"C:\\Windows\\notepad.exe", false}, {L"javascript:x()", false},
+        {L"http:", false}, {L" http://x.example/", false}, {L"", false}};
+    for (const auto& a : addresses) EXPECT_EQ(promo::opensInUserBrowser(a.address), a.opens) << a.address;
+    EXPECT_EQ(std::wstring(promo::htmlColour(0x00F0D2C5).data()), L"#C5D2F0");  // COLORREF is 0x00BBGGRR
+    EXPECT_EQ(std::wstring(promo::htmlColour(0x0000000F).data()), L"#0F0000");
 }
 
 }  // namespace

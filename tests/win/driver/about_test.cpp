@@ -3,22 +3,12 @@
 // recorder registered as the prefix's http and mailto handler logs each address it is given.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
 
 #include "about/about_window_ids.h"
 #include "harness.h"
 
 namespace driver {
-
-// The addresses in the recorder's log, whole lines only (it may be writing the next one).
-static std::vector<std::string> opened(const std::wstring& log) {
-    std::vector<std::string> addresses;
-    std::ifstream in(std::filesystem::path(log), std::ios::binary);
-    for (std::string line; std::getline(in, line) && !in.eof();) addresses.push_back(line);
-    return addresses;
-}
 
 TEST(About, PartsLinksAndTooltips) {
     using namespace about;

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -232,6 +234,14 @@ inline bool waitIdle(HWND main, DWORD processId, std::vector<SeenBox>& boxes, st
         }
     }
     return false;
+}
+
+// The addresses in the URL recorder's log, whole lines only (it may be writing the next one).
+inline std::vector<std::string> opened(const std::wstring& log) {
+    std::vector<std::string> addresses;
+    std::ifstream in(std::filesystem::path(log), std::ios::binary);
+    for (std::string line; std::getline(in, line) && !in.eof();) addresses.push_back(line);
+    return addresses;
 }
 
 // Wine 8 reads URL handlers from HKCR only: the scheme's handler is replaced for the object's
