@@ -57,7 +57,7 @@ def pointer(name, at, vertices):
     (x0, y0), *nodes = vertices
     clicks = [s for x, y in nodes for s in (at(x, y), "sleep:1000")]
     return ["click:Command3", "sleep:2000", at(x0, y0), "wait:30", "click:Command1", "sleep:2000", *clicks,
-            "key:enter", "wait:30", "snapshot:pick", "shot:" + winpath(f"{OUT}/{name}.bmp")]
+            "key:enter", "wait:30", "snapshot:pick", f"screenshot:{OUT}/{name}.png"]
 
 
 BUILT_IN = [(2700, 0), (2700, 0), (9300, 0), (5800, 1450), (2200, 1550)]  # the built-in section's picks
@@ -323,7 +323,4 @@ SELECTED = [r for r in ROWS if r.name in ARGS or "all" in ARGS
             or (r.long if "long" in ARGS else not ARGS and not r.long)]
 if __name__ == "__main__":
     outcome = unittest.main(argv=sys.argv[:1], verbosity=2, exit=False, warnings="ignore").result
-    for bmp in (f for f in os.listdir(OUT) if f.endswith(".bmp")):
-        subprocess.run(["/usr/bin/convert", f"{OUT}/{bmp}", f"{OUT}/{bmp[:-4]}.png"])
-        os.remove(f"{OUT}/{bmp}")
     sys.exit(not outcome.wasSuccessful())

@@ -178,14 +178,6 @@ inline bool writeFile(const std::wstring& path, const std::string& text) {
     FILE* file = _wfopen(path.c_str(), L"wb");
     return file && fwrite(text.data(), 1, text.size(), file) == text.size() && fclose(file) == 0;
 }
-inline bool saveScreenshot(const std::wstring& bmpPath) {
-    const Capture c = capture({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
-    const DWORD headers = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER), bytes = c.px.size() * 4;
-    const BITMAPFILEHEADER file{0x4D42, headers + bytes, 0, 0, headers};
-    const BITMAPINFOHEADER info{sizeof(info), c.r.right, -c.r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    const auto raw = [](const void* p, size_t n) { return std::string(static_cast<const char*>(p), n); };
-    return writeFile(bmpPath, raw(&file, sizeof(file)) + raw(&info, sizeof(info)) + raw(c.px.data(), bytes));
-}
 
 // For the helper modes: JSON string literals, and PASS/FAIL lines that the Python tests read.
 inline std::string json(const std::wstring& text) {

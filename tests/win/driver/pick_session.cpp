@@ -2,7 +2,7 @@
 // afterwards (the output box, the pick-nodes button, every message box in order) as JSON,
 // for the picking tests to check together with the stand-in CAD's journal.
 // Steps: set:Text3=0.001  click:Command3  wait:SECONDS  sleep:MS  screenclick:X,Y  key:enter
-//        snapshot:LABEL (output box, pick-nodes button, foreground window)  shot:FILE.bmp
+//        snapshot:LABEL (output box, pick-nodes button, foreground window)  screenshot:UNIX_PATH.png
 //        copy:FROM>TO (a file, e.g. the CAD's next configuration)  run:EXE ARGS (waits for it;
 //        EXE without spaces)  args:ARGS (first step only: the tool's command line)
 //        move:X,Y (the tool's main window, out of the way of the drawing)
@@ -54,12 +54,20 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
                          json(windowText(GetForegroundWindow())) + "}";
         } else if (verb == L"move") {
             SetWindowPos(main, nullptr, _wtoi(first.c_str()), _wtoi(rest.c_str()), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        } else if (verb == L"screenshot") {
+            // Taken by X: Wine's own screen reads miss most of what other programs drew. Wine
+            // cannot wait for a Unix program, so the file's arrival is awaited instead.
+            const std::wstring png = L"Z:" + arg;
+            WIN32_FILE_ATTRIBUTE_DATA file{};
+            const auto written = [&] { return GetFileAttributesExW(png.c_str(), GetFileExInfoStandard, &file) && file.nFileSizeLow; };
+            DeleteFileW(png.c_str());
+            check(program.start(L"Z:\\usr\\bin\\import", L"-window root " + arg) && waitFor(written, 30s), L"step " + step);
+            Sleep(500);
         } else if (verb == L"key" && arg == L"enter") {
             pressKey(VK_RETURN);
-        } else {  // checked: a screenshot saved, a file copied, a program run to its end
+        } else {  // checked: a file copied, a program run to its end
             const bool copied = verb == L"copy" && CopyFileW(first.c_str(), rest.c_str(), FALSE);
-            check(copied || (verb == L"shot" && saveScreenshot(arg)) ||
-                      (verb == L"run" && program.start(first, rest) && program.waitExit(30s)), L"step " + step);
+            check(copied || (verb == L"run" && program.start(first, rest) && program.waitExit(30s)), L"step " + step);
         }
     }
     const bool alive = check(main && !process.waitExit(0ms), L"tool still running");
