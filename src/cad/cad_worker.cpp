@@ -1,6 +1,7 @@
 #include "cad/cad_worker.h"
 
-#include <future>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -17,12 +18,24 @@ void postOutcome(HWND window, UINT doneMessage, CommandOutcome outcome) {
     if (!PostMessageW(window, doneMessage, 0, reinterpret_cast<LPARAM>(carried))) delete carried;
 }
 
+// The worker's thread id, handed over once its message queue exists.
+struct Started {
+    std::mutex mutex;
+    std::condition_variable signal;
+    DWORD threadId = 0;
+};
+
 // The thread's whole life: COM, the CAD link and the pick state are its own.
-void workerMain(HWND window, UINT doneMessage, CadWorker::LinkFactory makeLink, std::promise<DWORD> started) {
+void workerMain(HWND window, UINT doneMessage, CadWorker::LinkFactory makeLink, std::shared_ptr<Started> started) {
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);  // the queue exists before anyone posts to it
     const bool comReady = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    started.set_value(GetCurrentThreadId());
+    {
+        std::lock_guard lock(started->mutex);
+        started->threadId = GetCurrentThreadId();
+    }
+    started->signal.notify_one();
+    started.reset();
     {
         // A busy CAD's rejected calls are retried by COM for a while instead of failing at once.
         ScopedMessageFilter filter;
@@ -53,11 +66,12 @@ void workerMain(HWND window, UINT doneMessage, CadWorker::LinkFactory makeLink, 
 }  // namespace
 
 CadWorker::CadWorker(HWND window, UINT doneMessage, LinkFactory makeLink) {
-    std::promise<DWORD> started;
-    std::future<DWORD> id = started.get_future();
     try {
-        std::thread(workerMain, window, doneMessage, std::move(makeLink), std::move(started)).detach();
-        threadId_ = id.get();
+        auto started = std::make_shared<Started>();
+        std::thread(workerMain, window, doneMessage, std::move(makeLink), started).detach();
+        std::unique_lock lock(started->mutex);
+        started->signal.wait(lock, [&] { return started->threadId != 0; });
+        threadId_ = started->threadId;
     } catch (...) {
         threadId_ = 0;  // no thread: run() says so
     }
