@@ -52,21 +52,21 @@ struct ControlSpec {
 
 // Created in this order: the header's icon and text first, so that they lie above the strip.
 constexpr std::array kControls{
-    ControlSpec{IdPicBGHeadIcon, Kind::Icon, {240, 120, 480, 480}, L"", WindowFont, kBlack, nullptr},
-    ControlSpec{IdLblBGHeadInfo1, Kind::HeaderText, {960, 240, 3855, 255},
+    ControlSpec{IdHeaderIcon, Kind::Icon, {240, 120, 480, 480}, L"", WindowFont, kBlack, nullptr},
+    ControlSpec{IdHeaderText, Kind::HeaderText, {960, 240, 3855, 255},
                 L"Toravel－原创、专业、免费、无限制", HeaderFont, kBlack, kOrganisationSite},
-    ControlSpec{IdPicBGHead, Kind::Header, {0, 0, 5790, 615}, L"", WindowFont, kBlack, nullptr},
-    ControlSpec{IdLabel2, Kind::Label, {600, 720, 600, 210}, L"作 者：", FieldNameFont, kRed, nullptr},
-    ControlSpec{IdLabel7, Kind::Label, {1320, 720, 540, 195}, kAuthorName, WindowFont, kBlue, nullptr},
-    ControlSpec{IdLabel3, Kind::Label, {600, 1080, 600, 210}, L"单 位：", FieldNameFont, kRed, nullptr},
-    ControlSpec{IdLabel9, Kind::Link, {1320, 1080, 1800, 195}, kOrganisationName, OrganisationFont, kBlue,
+    ControlSpec{IdHeaderStrip, Kind::Header, {0, 0, 5790, 615}, L"", WindowFont, kBlack, nullptr},
+    ControlSpec{IdAuthorLabel, Kind::Label, {600, 720, 600, 210}, L"作 者：", FieldNameFont, kRed, nullptr},
+    ControlSpec{IdAuthorName, Kind::Label, {1320, 720, 540, 195}, kAuthorName, WindowFont, kBlue, nullptr},
+    ControlSpec{IdOrganisationLabel, Kind::Label, {600, 1080, 600, 210}, L"单 位：", FieldNameFont, kRed, nullptr},
+    ControlSpec{IdOrganisationLink, Kind::Link, {1320, 1080, 1800, 195}, kOrganisationName, OrganisationFont, kBlue,
                 kOrganisationSite},
-    ControlSpec{IdLabel5, Kind::Label, {555, 1440, 645, 210}, L"E-mail：", FieldNameFont, kRed, nullptr},
-    ControlSpec{IdLblHomepage, Kind::Link, {1320, 1440, 1950, 180}, kMailShown, MailFont, kBlue, nullptr},
-    ControlSpec{IdLabel6, Kind::Label, {300, 1800, 900, 210}, L"软件下载：", FieldNameFont, kRed, nullptr},
-    ControlSpec{IdLabel4, Kind::Link, {1320, 1800, 1395, 180}, app::kHomePageAddress, HomePageFont, kBlue,
+    ControlSpec{IdMailLabel, Kind::Label, {555, 1440, 645, 210}, L"E-mail：", FieldNameFont, kRed, nullptr},
+    ControlSpec{IdMailLink, Kind::Link, {1320, 1440, 1950, 180}, kMailShown, MailFont, kBlue, nullptr},
+    ControlSpec{IdDownloadLabel, Kind::Label, {300, 1800, 900, 210}, L"软件下载：", FieldNameFont, kRed, nullptr},
+    ControlSpec{IdHomePageLink, Kind::Link, {1320, 1800, 1395, 180}, app::kHomePageAddress, HomePageFont, kBlue,
                 L"Toravel"},
-    ControlSpec{IdCommand1, Kind::Button, {3480, 1440, 1335, 375}, L"  确  定", ButtonFont, kBlack, nullptr},
+    ControlSpec{IdOkButton, Kind::Button, {3480, 1440, 1335, 375}, L"  确  定", ButtonFont, kBlack, nullptr},
 };
 
 const ControlSpec* specFor(int id) {
@@ -132,7 +132,7 @@ void AboutWindow::showModal(HINSTANCE instance, HWND owner) {
     disableOtherWindows();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
-    SetFocus(GetDlgItem(hwnd_, IdCommand1));
+    SetFocus(GetDlgItem(hwnd_, IdOkButton));
 
     // The command stays here until the window is unloaded, like a dialog box.
     MSG msg;
@@ -306,7 +306,7 @@ LRESULT AboutWindow::onCtlColorStatic(HDC dc, HWND control) {
 }
 
 void AboutWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
-    if (item.CtlID != IdPicBGHeadIcon) return;
+    if (item.CtlID != IdHeaderIcon) return;
     FillRect(item.hDC, &item.rcItem, whiteBrush_.get());
     if (keyIcon_) DrawIconEx(item.hDC, item.rcItem.left, item.rcItem.top, keyIcon_, 32, 32, 0, nullptr, DI_NORMAL);
 }
@@ -324,22 +324,22 @@ void AboutWindow::onPaint() {
 }
 
 void AboutWindow::onCommand(int id, int notification) {
-    if (id == IdCommand1) {
+    if (id == IdOkButton) {
         if (notification == BN_CLICKED) unload();
         return;
     }
     if (notification != STN_CLICKED) return;
     switch (id) {
-    case IdPicBGHead:
-    case IdPicBGHeadIcon:
-    case IdLblBGHeadInfo1:
-    case IdLabel4:
+    case IdHeaderStrip:
+    case IdHeaderIcon:
+    case IdHeaderText:
+    case IdHomePageLink:
         app::shellOpen(hwnd_, app::kHomePageAddress);
         break;
-    case IdLblHomepage:
+    case IdMailLink:
         app::shellOpen(hwnd_, kMailAddress);
         break;
-    case IdLabel9:
+    case IdOrganisationLink:
         app::shellOpen(hwnd_, kOrganisationSite);
         break;
     default:

@@ -36,18 +36,18 @@ struct ControlSpec {
 
 // Created in this order, which is also the tab order.
 constexpr std::array kControls{
-    ControlSpec{IdText8, Kind::MultiLineEdit, {1920, 240, 2055, 3015}, L""},
-    ControlSpec{IdText3, Kind::Edit, {1080, 240, 615, 270}, L"1"},
-    ControlSpec{IdLabel3, Kind::AutoSizeLabel, {240, 285, 720, 180}, L"缩放因子"},
-    ControlSpec{IdText1, Kind::Edit, {1080, 600, 615, 270}, L"0"},
-    ControlSpec{IdLabel1, Kind::AutoSizeLabel, {240, 645, 720, 180}, L"小数位数"},
-    ControlSpec{IdCommand3, Kind::Button, {360, 1080, 1215, 375}, L"  初始化原点"},
-    ControlSpec{IdCommand1, Kind::Button, {360, 1560, 1215, 375}, L"  点取节点"},
-    ControlSpec{IdCommand4, Kind::Button, {360, 2520, 1215, 375}, L"  帮  助"},
-    ControlSpec{IdCommand5, Kind::Button, {360, 2040, 1215, 375}, L"  更多软件"},
-    ControlSpec{IdCommand2, Kind::Button, {360, 3000, 1215, 375}, L"  退  出"},
-    ControlSpec{IdLabel2, Kind::Label, {480, 4680, 3255, 1455}, L""},
-    ControlSpec{IdImage1, Kind::Picture, {360, 3600, 3495, 960}, L""},
+    ControlSpec{IdOutputBox, Kind::MultiLineEdit, {1920, 240, 2055, 3015}, L""},
+    ControlSpec{IdScaleFactorBox, Kind::Edit, {1080, 240, 615, 270}, L"1"},
+    ControlSpec{IdScaleFactorLabel, Kind::AutoSizeLabel, {240, 285, 720, 180}, L"缩放因子"},
+    ControlSpec{IdDecimalsBox, Kind::Edit, {1080, 600, 615, 270}, L"0"},
+    ControlSpec{IdDecimalsLabel, Kind::AutoSizeLabel, {240, 645, 720, 180}, L"小数位数"},
+    ControlSpec{IdInitialiseOriginButton, Kind::Button, {360, 1080, 1215, 375}, L"  初始化原点"},
+    ControlSpec{IdPickNodesButton, Kind::Button, {360, 1560, 1215, 375}, L"  点取节点"},
+    ControlSpec{IdHelpButton, Kind::Button, {360, 2520, 1215, 375}, L"  帮  助"},
+    ControlSpec{IdMoreSoftwareButton, Kind::Button, {360, 2040, 1215, 375}, L"  更多软件"},
+    ControlSpec{IdExitButton, Kind::Button, {360, 3000, 1215, 375}, L"  退  出"},
+    ControlSpec{IdInstructions, Kind::Label, {480, 4680, 3255, 1455}, L""},
+    ControlSpec{IdSectionPicture, Kind::Picture, {360, 3600, 3495, 960}, L""},
 };
 
 // A multi-line edit asks for every key, Tab included; Tab must move the focus instead.
@@ -96,19 +96,19 @@ bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
 
 // Runs once, before the window is first shown.
 void MainWindow::startUp() {
-    promo::showPromotionWindows(instance_);  // adfrm, then ad1frm
+    promo::showPromotionWindows(instance_);  // right, then left
     // Above the promotion windows, which were made topmost before it.
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetDlgItemTextW(hwnd_, IdLabel2, instructionsText().c_str());
-    instructionsFont_ = fitLabelFont(GetDlgItem(hwnd_, IdLabel2), uiFont_.get());
+    SetDlgItemTextW(hwnd_, IdInstructions, instructionsText().c_str());
+    instructionsFont_ = fitLabelFont(GetDlgItem(hwnd_, IdInstructions), uiFont_.get());
     if (instructionsFont_.get())
-        SendMessageW(GetDlgItem(hwnd_, IdLabel2), WM_SETFONT, reinterpret_cast<WPARAM>(instructionsFont_.get()), FALSE);
+        SendMessageW(GetDlgItem(hwnd_, IdInstructions), WM_SETFONT, reinterpret_cast<WPARAM>(instructionsFont_.get()), FALSE);
 }
 
 void MainWindow::show(int showCommand) {
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
-    SetFocus(GetDlgItem(hwnd_, IdText8));
+    SetFocus(GetDlgItem(hwnd_, IdOutputBox));
 }
 
 LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -203,7 +203,7 @@ void MainWindow::createControls() {
         if (design.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
     }
     // The pick-nodes command waits for an origin.
-    EnableWindow(GetDlgItem(hwnd_, IdCommand1), FALSE);
+    EnableWindow(GetDlgItem(hwnd_, IdPickNodesButton), FALSE);
 }
 
 LRESULT MainWindow::onCtlColorEdit(HDC dc, HWND control) {
@@ -217,13 +217,13 @@ LRESULT MainWindow::onCtlColorEdit(HDC dc, HWND control) {
 
 LRESULT MainWindow::onCtlColorStatic(HDC dc, HWND control) {
     const int id = GetDlgCtrlID(control);
-    if (id == IdLabel3 || id == IdLabel1) SetTextColor(dc, kLabelBlue);
+    if (id == IdScaleFactorLabel || id == IdDecimalsLabel) SetTextColor(dc, kLabelBlue);
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
 void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
-    if (item.CtlID != IdImage1) return;
+    if (item.CtlID != IdSectionPicture) return;
     // Decoded when first drawn: it lies below the short window, which most sessions never leave.
     if (!sectionPicture_.loaded()) sectionPicture_.load(instance_, IDR_SECTION_JPG);
     sectionPicture_.drawStretched(item.hDC, item.rcItem);
@@ -234,7 +234,7 @@ void MainWindow::onActivate(bool active) {
     if (!active) {
         lastFocus_ = GetFocus();
     } else {
-        HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) ? lastFocus_ : GetDlgItem(hwnd_, IdText8);
+        HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) ? lastFocus_ : GetDlgItem(hwnd_, IdOutputBox);
         // Coming back to the tool is no focus move of the user's: the selection stays as it
         // was, so one keystroke cannot replace the node list.
         reactivating_ = true;
@@ -245,25 +245,25 @@ void MainWindow::onActivate(bool active) {
 
 void MainWindow::onCommand(int id, int notification) {
     switch (id) {
-    case IdText1:
-    case IdText3:
-    case IdText8:
+    case IdDecimalsBox:
+    case IdScaleFactorBox:
+    case IdOutputBox:
         if (notification == EN_SETFOCUS || notification == EN_KILLFOCUS)
             onFieldFocus(GetDlgItem(hwnd_, id), notification == EN_SETFOCUS);
         break;
-    case IdCommand2:
+    case IdExitButton:
         if (notification == BN_CLICKED) onExit();
         break;
-    case IdCommand4:
+    case IdHelpButton:
         if (notification == BN_CLICKED) onHelp();
         break;
-    case IdCommand5:
+    case IdMoreSoftwareButton:
         if (notification == BN_CLICKED) about::moreSoftware(instance_, hwnd_);
         break;
-    case IdCommand3:
+    case IdInitialiseOriginButton:
         if (notification == BN_CLICKED) onInitialiseOrigin();
         break;
-    case IdCommand1:
+    case IdPickNodesButton:
         if (notification == BN_CLICKED) onPickNodes();
         break;
     default:
@@ -301,7 +301,7 @@ std::wstring MainWindow::controlText(int id) const {
 }
 
 void MainWindow::onInitialiseOrigin() {
-    HWND output = GetDlgItem(hwnd_, IdText8);
+    HWND output = GetDlgItem(hwnd_, IdOutputBox);
     startCommand([output](cad::CadLink& cad, cad::PickState& state) {
         return cad::initialiseOrigin(cad, state, [output] { SetWindowTextW(output, L""); });
     });
@@ -309,9 +309,9 @@ void MainWindow::onInitialiseOrigin() {
 
 void MainWindow::onPickNodes() {
     cad::NodeListInputs inputs;
-    inputs.scaleText = controlText(IdText3);
+    inputs.scaleText = controlText(IdScaleFactorBox);
     // Read from the box at each value: the user may change it while picking.
-    inputs.decimalsText = [decimals = GetDlgItem(hwnd_, IdText1)] { return windowText(decimals); };
+    inputs.decimalsText = [decimals = GetDlgItem(hwnd_, IdDecimalsBox)] { return windowText(decimals); };
     wchar_t separator[8] = L".";
     if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 1) inputs.decimalSeparator = separator;
     startCommand([inputs = std::move(inputs)](cad::CadLink& cad, cad::PickState& state) {
@@ -340,8 +340,8 @@ void MainWindow::onCommandDone(LPARAM carried) {
 }
 
 void MainWindow::applyOutcome(const cad::CommandOutcome& outcome) {
-    if (outcome.outputText) SetWindowTextW(GetDlgItem(hwnd_, IdText8), outcome.outputText->c_str());
-    if (outcome.enablePickNodes) EnableWindow(GetDlgItem(hwnd_, IdCommand1), TRUE);
+    if (outcome.outputText) SetWindowTextW(GetDlgItem(hwnd_, IdOutputBox), outcome.outputText->c_str());
+    if (outcome.enablePickNodes) EnableWindow(GetDlgItem(hwnd_, IdPickNodesButton), TRUE);
     for (const cad::UserMessage& message : outcome.messages) {
         const UINT icon = message.icon == cad::MessageIcon::Stop ? MB_ICONSTOP : MB_ICONWARNING;
         MessageBoxW(hwnd_, message.text.c_str(), message.caption.c_str(), MB_OK | icon);

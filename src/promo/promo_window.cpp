@@ -46,9 +46,9 @@ struct GlyphSpec {
 };
 // Above the pane, so that a user can reach them.
 constexpr std::array kGlyphs{
-    GlyphSpec{IdImage2, {1680, 600, 435, 435}},
-    GlyphSpec{IdImage1, {1155, 600, 435, 435}},
-    GlyphSpec{IdLabel1, {0, 8760, 495, 420}},
+    GlyphSpec{IdCloseGlyph, {1680, 600, 435, 435}},
+    GlyphSpec{IdMinimiseGlyph, {1155, 600, 435, 435}},
+    GlyphSpec{IdCloseLabel, {0, 8760, 495, 420}},
 };
 
 UINT locationQueryMessage() {
@@ -213,7 +213,7 @@ void PromoWindow::createControls() {
     if (paneContainer_) PostMessageW(hwnd_, kCreatePaneMessage, 0, 0);
     for (const GlyphSpec& design : kGlyphs) {
         const app::PixelRect px = app::toPixels(design.rect, tpp_);
-        const DWORD kind = design.id == IdLabel1 ? SS_LEFT : SS_OWNERDRAW;
+        const DWORD kind = design.id == IdCloseLabel ? SS_LEFT : SS_OWNERDRAW;
         HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_NOTIFY | kind,
                                        px.left, px.top, px.width, px.height, hwnd_,
                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_, nullptr);
@@ -234,8 +234,7 @@ void PromoWindow::createPane() {
     (void)pane_.navigate(url.c_str());
 }
 
-// The promotion window's own CenterForm1 (at its edge, a third of the way down the free
-// height), then the topmost placement's own rounding of that rectangle.
+// Centred at its edge (a third of the way down the free height), then the topmost placement's own rounding of that rectangle.
 app::TopmostPixels PromoWindow::placementAtEdge() const {
     const int width = app::twipsToPixels(kWindowWidthTwips, tpp_.x);
     const int height = app::twipsToPixels(kWindowHeightTwips, tpp_.y);
@@ -308,16 +307,16 @@ void PromoWindow::dockNow() {
 
 void PromoWindow::onCommand(int id, int notification) {
     switch (id) {
-    case IdImage2:
+    case IdCloseGlyph:
         // Closes this window only: the node list lives in the main window, which alone ends
         // the tool.
         if (notification == STN_CLICKED) unload();
         break;
-    case IdImage1:
+    case IdMinimiseGlyph:
         // Nothing in the tool restores it; the docking step leaves it alone.
         if (notification == STN_CLICKED) ShowWindow(hwnd_, SW_MINIMIZE);
         break;
-    case IdLabel1:
+    case IdCloseLabel:
         if (notification == STN_DBLCLK) unload();
         break;
     default:
@@ -327,11 +326,11 @@ void PromoWindow::onCommand(int id, int notification) {
 
 // The glyphs are decoded when first drawn, which keeps the decoder out of the tool's start.
 void PromoWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
-    if (item.CtlID == IdImage2) {
+    if (item.CtlID == IdCloseGlyph) {
         if (!closeGlyph_.loaded()) closeGlyph_.load(instance_, IDR_CLOSE_JPG);
         closeGlyph_.drawStretched(item.hDC, item.rcItem);
     }
-    if (item.CtlID == IdImage1) {
+    if (item.CtlID == IdMinimiseGlyph) {
         if (!minimiseGlyph_.loaded()) minimiseGlyph_.load(instance_, IDR_MINIMISE_JPG);
         minimiseGlyph_.drawStretched(item.hDC, item.rcItem);
     }
@@ -344,12 +343,12 @@ LRESULT PromoWindow::answerLocationQuery() const {
 
 namespace {
 
-PromoWindow& adfrm() {
+PromoWindow& rightPromotion() {
     static PromoWindow window(Edge::Right, L"/gdownload.htm");
     return window;
 }
 
-PromoWindow& ad1frm() {
+PromoWindow& leftPromotion() {
     static PromoWindow window(Edge::Left, L"/bdownload.htm");
     return window;
 }
@@ -357,13 +356,13 @@ PromoWindow& ad1frm() {
 }  // namespace
 
 void showPromotionWindows(HINSTANCE instance) {
-    adfrm().show(instance);
-    ad1frm().show(instance);
+    rightPromotion().show(instance);
+    leftPromotion().show(instance);
 }
 
 void unloadPromotionWindows() {
-    adfrm().unload();
-    ad1frm().unload();
+    rightPromotion().unload();
+    leftPromotion().unload();
 }
 
 }  // namespace promo

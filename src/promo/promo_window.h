@@ -65,7 +65,7 @@ private:
     bool movingItself_ = false;     // a move of the docking's own, not one to react to
 };
 
-// The main window's start-up: shows adfrm (right edge) then ad1frm (left edge).
+// The main window's start-up: shows the right edge window, then the left.
 void showPromotionWindows(HINSTANCE instance);
 // Takes both windows down (their panes with them) while COM is still initialised.
 void unloadPromotionWindows();
