@@ -7,14 +7,14 @@
 #include <string>
 
 #include "about/about_window_ids.h"
-#include "app/instructions.h"
-#include "app/window_ops.h"
+#include "win/texts.h"
+#include "win/window_ops.h"
 #include "resource.h"
 
 namespace about {
 namespace {
 
-using app::TwipsRect;
+using win::TwipsRect;
 
 constexpr wchar_t kCaption[] = L"Toravel";
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
@@ -64,7 +64,7 @@ constexpr std::array kControls{
     ControlSpec{IdMailLabel, Kind::Label, {555, 1440, 645, 210}, L"E-mail：", FieldNameFont, kRed, nullptr},
     ControlSpec{IdMailLink, Kind::Link, {1320, 1440, 1950, 180}, kMailShown, MailFont, kBlue, nullptr},
     ControlSpec{IdDownloadLabel, Kind::Label, {300, 1800, 900, 210}, L"软件下载：", FieldNameFont, kRed, nullptr},
-    ControlSpec{IdHomePageLink, Kind::Link, {1320, 1800, 1395, 180}, app::kHomePageAddress, HomePageFont, kBlue,
+    ControlSpec{IdHomePageLink, Kind::Link, {1320, 1800, 1395, 180}, win::kHomePageAddress, HomePageFont, kBlue,
                 L"Toravel"},
     ControlSpec{IdOkButton, Kind::Button, {3480, 1440, 1335, 375}, L"  确  定", ButtonFont, kBlack, nullptr},
 };
@@ -95,7 +95,7 @@ HFONT makeFont(double points, int dpiY, const wchar_t* face, BYTE charset, bool 
 }  // namespace
 
 void moreSoftware(HINSTANCE instance, HWND mainWindow) {
-    app::shellOpen(mainWindow, app::kHomePageAddress);
+    win::shellOpen(mainWindow, win::kHomePageAddress);
     // One instance for the process; each showing builds the window anew.
     static AboutWindow shared;
     shared.showModal(instance, mainWindow);
@@ -105,7 +105,7 @@ bool AboutWindow::registerClass() {
     if (classRegistered_) return true;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &app::windowProcFor<AboutWindow>;
+    wc.lpfnWndProc = &win::windowProcFor<AboutWindow>;
     wc.hInstance = instance_;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -119,15 +119,15 @@ void AboutWindow::showModal(HINSTANCE instance, HWND owner) {
     instance_ = instance;
     owner_ = owner;
     if (!registerClass()) return;
-    tpp_ = app::screenTwipsPerPixel();
-    RECT outer{0, 0, app::twipsToPixels(kClientWidthTwips, tpp_.x),
-               app::twipsToPixels(kClientHeightTwips, tpp_.y)};
+    tpp_ = win::screenTwipsPerPixel();
+    RECT outer{0, 0, win::twipsToPixels(kClientWidthTwips, tpp_.x),
+               win::twipsToPixels(kClientHeightTwips, tpp_.y)};
     AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
     CreateWindowExW(kExStyle, kAboutWindowClass, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                     outer.right - outer.left, outer.bottom - outer.top, owner, nullptr, instance, this);
     if (!hwnd_) return;
     // Load step: placed anew at every showing, wherever the user had moved it.
-    app::centerWindow(hwnd_);
+    win::centerWindow(hwnd_);
 
     disableOtherWindows();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
@@ -243,7 +243,7 @@ void AboutWindow::createControls() {
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                instance_, nullptr);
     for (const ControlSpec& design : kControls) {
-        const app::PixelRect px = app::toPixels(design.rect, tpp_);
+        const win::PixelRect px = win::toPixels(design.rect, tpp_);
         const wchar_t* cls = L"STATIC";
         DWORD style = WS_CHILD | WS_VISIBLE;
         switch (design.kind) {
@@ -273,7 +273,7 @@ void AboutWindow::createControls() {
                                        nullptr);
         if (!control) continue;
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(design.font)), FALSE);
-        if (design.kind == Kind::Label || design.kind == Kind::Link) app::sizeLabelToText(control);
+        if (design.kind == Kind::Label || design.kind == Kind::Link) win::sizeLabelToText(control);
         if (design.kind == Kind::Link)
             SetWindowSubclass(control, handPointerProc, 0, reinterpret_cast<DWORD_PTR>(handCursor_));
         if (design.tooltip) addTooltip(control, design.tooltip);
@@ -315,10 +315,10 @@ void AboutWindow::onPaint() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(hwnd_, &paint);
     // The grey line along the lower edge of the header strip.
-    const int y = app::twipsToPixels(kBorderLineTop, tpp_.y);
+    const int y = win::twipsToPixels(kBorderLineTop, tpp_.y);
     HGDIOBJ old = SelectObject(dc, borderPen_.get());
     MoveToEx(dc, 0, y, nullptr);
-    LineTo(dc, app::twipsToPixels(kBorderLineRight, tpp_.x), y);
+    LineTo(dc, win::twipsToPixels(kBorderLineRight, tpp_.x), y);
     SelectObject(dc, old);
     EndPaint(hwnd_, &paint);
 }
@@ -334,13 +334,13 @@ void AboutWindow::onCommand(int id, int notification) {
     case IdHeaderIcon:
     case IdHeaderText:
     case IdHomePageLink:
-        app::shellOpen(hwnd_, app::kHomePageAddress);
+        win::shellOpen(hwnd_, win::kHomePageAddress);
         break;
     case IdMailLink:
-        app::shellOpen(hwnd_, kMailAddress);
+        win::shellOpen(hwnd_, kMailAddress);
         break;
     case IdOrganisationLink:
-        app::shellOpen(hwnd_, kOrganisationSite);
+        win::shellOpen(hwnd_, kOrganisationSite);
         break;
     default:
         // Esc and Enter arrive here as IDCANCEL / IDOK and do nothing.

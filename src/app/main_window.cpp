@@ -6,9 +6,9 @@
 #include <string>
 
 #include "about/about_window.h"
-#include "app/instructions.h"
+#include "win/texts.h"
 #include "app/main_window_ids.h"
-#include "app/window_ops.h"
+#include "win/window_ops.h"
 #include "cad/com_cad_link.h"
 #include "promo/promo_window.h"
 #include "resource.h"
@@ -30,7 +30,7 @@ enum class Kind { Edit, MultiLineEdit, AutoSizeLabel, Label, Button, Picture };
 struct ControlSpec {
     int id;
     Kind kind;
-    TwipsRect rect;
+    win::TwipsRect rect;
     const wchar_t* text;
 };
 
@@ -71,7 +71,7 @@ bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
     cadClass_ = std::move(cadClass);
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &app::windowProcFor<MainWindow>;
+    wc.lpfnWndProc = &win::windowProcFor<MainWindow>;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
     wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
@@ -82,11 +82,11 @@ bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
     wc.lpszClassName = kMainWindowClass;
     if (!RegisterClassExW(&wc)) return false;
 
-    tpp_ = screenTwipsPerPixel();
-    RECT outer{0, 0, twipsToPixels(kClientWidthTwips, tpp_.x), twipsToPixels(kClientHeightTwips, tpp_.y)};
+    tpp_ = win::screenTwipsPerPixel();
+    RECT outer{0, 0, win::twipsToPixels(kClientWidthTwips, tpp_.x), win::twipsToPixels(kClientHeightTwips, tpp_.y)};
     AdjustWindowRectEx(&outer, kWindowStyle, FALSE, 0);
     // Created centred, with the topmost placement's rounding, instead of being moved there.
-    const TopmostPixels place = centredPlacement(outer.right - outer.left, outer.bottom - outer.top);
+    const win::TopmostPixels place = win::centredPlacement(outer.right - outer.left, outer.bottom - outer.top);
     hwnd_ = CreateWindowExW(0, kMainWindowClass, kCaption, kWindowStyle, place.x, place.y, place.cx, place.cy,
                             nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
@@ -99,8 +99,8 @@ void MainWindow::startUp() {
     promo::showPromotionWindows(instance_);  // right, then left
     // Above the promotion windows, which were made topmost before it.
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetDlgItemTextW(hwnd_, IdInstructions, instructionsText().c_str());
-    instructionsFont_ = fitLabelFont(GetDlgItem(hwnd_, IdInstructions), uiFont_.get());
+    SetDlgItemTextW(hwnd_, IdInstructions, win::instructionsText().c_str());
+    instructionsFont_ = win::fitLabelFont(GetDlgItem(hwnd_, IdInstructions), uiFont_.get());
     if (instructionsFont_.get())
         SendMessageW(GetDlgItem(hwnd_, IdInstructions), WM_SETFONT, reinterpret_cast<WPARAM>(instructionsFont_.get()), FALSE);
 }
@@ -161,7 +161,7 @@ void MainWindow::onCreate() {
 
 void MainWindow::createControls() {
     for (const ControlSpec& design : kControls) {
-        const PixelRect px = toPixels(design.rect, tpp_);
+        const win::PixelRect px = win::toPixels(design.rect, tpp_);
         const wchar_t* cls = L"STATIC";
         DWORD style = WS_CHILD | WS_VISIBLE;
         DWORD exStyle = 0;
@@ -199,7 +199,7 @@ void MainWindow::createControls() {
                                        instance_, nullptr);
         if (!control) continue;
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (design.kind == Kind::AutoSizeLabel) sizeLabelToText(control);
+        if (design.kind == Kind::AutoSizeLabel) win::sizeLabelToText(control);
         if (design.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
     }
     // The pick-nodes command waits for an origin.
@@ -283,7 +283,7 @@ void MainWindow::onFieldFocus(HWND field, bool gained) {
 }
 
 void MainWindow::onHelp() {
-    const int height = twipsToPixels(help_.press(), tpp_.y);
+    const int height = win::twipsToPixels(help_.press(), tpp_.y);
     RECT outer{};
     GetWindowRect(hwnd_, &outer);
     // Top, left and width stay: the window grows and shrinks at its bottom edge.
@@ -297,7 +297,7 @@ void MainWindow::onExit() {
 }
 
 std::wstring MainWindow::controlText(int id) const {
-    return windowText(GetDlgItem(hwnd_, id));
+    return win::windowText(GetDlgItem(hwnd_, id));
 }
 
 void MainWindow::onInitialiseOrigin() {
@@ -311,7 +311,7 @@ void MainWindow::onPickNodes() {
     cad::NodeListInputs inputs;
     inputs.scaleText = controlText(IdScaleFactorBox);
     // Read from the box at each value: the user may change it while picking.
-    inputs.decimalsText = [decimals = GetDlgItem(hwnd_, IdDecimalsBox)] { return windowText(decimals); };
+    inputs.decimalsText = [decimals = GetDlgItem(hwnd_, IdDecimalsBox)] { return win::windowText(decimals); };
     wchar_t separator[8] = L".";
     if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 1) inputs.decimalSeparator = separator;
     startCommand([inputs = std::move(inputs)](cad::CadLink& cad, cad::PickState& state) {

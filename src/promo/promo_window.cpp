@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "app/instructions.h"
-#include "app/window_ops.h"
+#include "win/texts.h"
+#include "win/window_ops.h"
 #include "promo/promo_window_ids.h"
 #include "resource.h"
 
 namespace promo {
 namespace {
 
-using app::TwipsRect;
+using win::TwipsRect;
 
 constexpr wchar_t kPaneClass[] = L"PontiroBrowserPane";
 constexpr COLORREF kBackground = 0x00F0D2C5;
@@ -114,7 +114,7 @@ bool registerClasses(HINSTANCE instance) {
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &app::windowProcFor<PromoWindow>;
+    wc.lpfnWndProc = &win::windowProcFor<PromoWindow>;
     wc.hInstance = instance;
     wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -140,11 +140,11 @@ void PromoWindow::unload() {
 
 bool PromoWindow::create() {
     if (!registerClasses(instance_)) return false;
-    tpp_ = app::screenTwipsPerPixel();
+    tpp_ = win::screenTwipsPerPixel();
     background_.reset(CreateSolidBrush(kBackground));
     // Created where the load step puts it, already topmost: moving it there afterwards
     // would cost two more trips through the window manager at every start.
-    const app::TopmostPixels place = placementAtEdge();
+    const win::TopmostPixels place = placementAtEdge();
     CreateWindowExW(kExStyle | WS_EX_TOPMOST, kPromoWindowClass, kPromoTitle, kStyle, place.x, place.y, place.cx,
                     place.cy, nullptr, nullptr, instance_, this);
     return hwnd_ != nullptr;
@@ -205,14 +205,14 @@ void PromoWindow::onCreate() {
 }
 
 void PromoWindow::createControls() {
-    const app::PixelRect pane = app::toPixels(kPaneRect, tpp_);
+    const win::PixelRect pane = win::toPixels(kPaneRect, tpp_);
     paneContainer_ = CreateWindowExW(0, kPaneClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
                                      pane.left, pane.top, pane.width, pane.height, hwnd_,
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdBrowserPane)), instance_,
                                      nullptr);
     if (paneContainer_) PostMessageW(hwnd_, kCreatePaneMessage, 0, 0);
     for (const GlyphSpec& design : kGlyphs) {
-        const app::PixelRect px = app::toPixels(design.rect, tpp_);
+        const win::PixelRect px = win::toPixels(design.rect, tpp_);
         const DWORD kind = design.id == IdCloseLabel ? SS_LEFT : SS_OWNERDRAW;
         HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_NOTIFY | kind,
                                        px.left, px.top, px.width, px.height, hwnd_,
@@ -230,21 +230,21 @@ void PromoWindow::createPane() {
         paneContainer_ = nullptr;
         return;
     }
-    const std::wstring url = std::wstring(app::kHomePageAddress) + pagePath_;
+    const std::wstring url = std::wstring(win::kHomePageAddress) + pagePath_;
     (void)pane_.navigate(url.c_str());
 }
 
 // Centred at its edge (a third of the way down the free height), then the topmost placement's own rounding of that rectangle.
-app::TopmostPixels PromoWindow::placementAtEdge() const {
-    const int width = app::twipsToPixels(kWindowWidthTwips, tpp_.x);
-    const int height = app::twipsToPixels(kWindowHeightTwips, tpp_.y);
+win::TopmostPixels PromoWindow::placementAtEdge() const {
+    const int width = win::twipsToPixels(kWindowWidthTwips, tpp_.x);
+    const int height = win::twipsToPixels(kWindowHeightTwips, tpp_.y);
     const EdgePosition p = edgePosition(edge_, static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * tpp_.x),
                                         static_cast<float>(width * tpp_.x),
                                         static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp_.y),
                                         static_cast<float>(height * tpp_.y));
-    const int left = app::twipsToPixels(p.left, tpp_.x);
-    const int top = app::twipsToPixels(p.top, tpp_.y);
-    return app::topmostPixels(left * tpp_.x, top * tpp_.y, width * tpp_.x, height * tpp_.y, tpp_);
+    const int left = win::twipsToPixels(p.left, tpp_.x);
+    const int top = win::twipsToPixels(p.top, tpp_.y);
+    return win::topmostPixels(left * tpp_.x, top * tpp_.y, width * tpp_.x, height * tpp_.y, tpp_);
 }
 
 void PromoWindow::onTimer(UINT_PTR id) {
@@ -295,8 +295,8 @@ void PromoWindow::dockNow() {
         else KillTimer(hwnd_, kRevealedTimer);
     }
     if (!move) return;
-    const int x = app::twipsToPixels(move->left, tpp_.x);
-    const int y = app::twipsToPixels(move->top, tpp_.y);
+    const int x = win::twipsToPixels(move->left, tpp_.x);
+    const int y = win::twipsToPixels(move->top, tpp_.y);
     movingItself_ = true;
     // Most steps land where the window already is; moving it there again would only cost time.
     if (x != rect.left || y != rect.top)

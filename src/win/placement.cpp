@@ -1,8 +1,8 @@
-#include "app/placement.h"
+#include "win/placement.h"
 
 #include <cmath>
 
-namespace app {
+namespace win {
 
 CentredPosition centredPosition(float screenWidth, float windowWidth, float screenHeight,
                                 float windowHeight) {
@@ -47,4 +47,4 @@ double HelpToggle::press() {
     return count_ % 2 != 0 ? kTallHeightTwips : kShortHeightTwips;
 }
 
-}  // namespace app
+}  // namespace win

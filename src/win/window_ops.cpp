@@ -1,13 +1,13 @@
-#include "app/window_ops.h"
-#include "app/window_proc.h"
+#include "win/window_ops.h"
+#include "win/window_proc.h"
 
 #include <shellapi.h>
 
 #include <string>
 
-#include "app/placement.h"
+#include "win/placement.h"
 
-namespace app {
+namespace win {
 
 TwipsPerPixel screenTwipsPerPixel() {
     HDC screen = GetDC(nullptr);
@@ -91,11 +91,11 @@ void sizeLabelToText(HWND label) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-Font fitLabelFont(HWND label, HFONT font) {
+app::Font fitLabelFont(HWND label, HFONT font) {
     const std::wstring text = windowText(label);
     LOGFONTW design{};
     RECT box{};
-    if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return Font();
+    if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return app::Font();
     HDC dc = GetDC(label);
     const auto fits = [&](HFONT candidate) {
         HGDIOBJ old = SelectObject(dc, candidate);
@@ -105,7 +105,7 @@ Font fitLabelFont(HWND label, HFONT font) {
         SelectObject(dc, old);
         return needed.bottom <= box.bottom && needed.right <= box.right;
     };
-    Font smaller;
+    app::Font smaller;
     // Heights are negative (character height in pixels); a few pixels less is enough.
     for (LOGFONTW shrunk = design; !fits(smaller.get() ? smaller.get() : font) && shrunk.lfHeight < -6;) {
         ++shrunk.lfHeight;
@@ -122,4 +122,4 @@ void reportInternalErrorAndExit(HWND hwnd) {
     ExitProcess(1);
 }
 
-}  // namespace app
+}  // namespace win

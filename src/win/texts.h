@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace app {
+namespace win {
 
 // The maker's home page: shown in the instructions, opened by the more-software command
 // and by the About window.
@@ -12,4 +12,4 @@ inline constexpr wchar_t kHomePageAddress[] = L"http://www.pontiro.example";
 // The main window's step-by-step instructions: five lines joined by CR LF, none after the last.
 std::wstring instructionsText();
 
-}  // namespace app
+}  // namespace win

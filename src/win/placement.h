@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "app/twips.h"
+#include "win/twips.h"
 
-namespace app {
+namespace win {
 
 // Outer left and top in twips. Single precision, no rounding, no clamping: a window larger
 // than the screen gets a negative offset. A third of the free height lies above the window.
@@ -45,4 +45,4 @@ private:
     std::int16_t count_ = 0;
 };
 
-}  // namespace app
+}  // namespace win

@@ -1,8 +1,8 @@
-#include "app/picture.h"
+#include "win/picture.h"
 
 #include <olectl.h>
 
-namespace app {
+namespace win {
 
 using Microsoft::WRL::ComPtr;
 
@@ -45,4 +45,4 @@ void Picture::drawStretched(HDC dc, const RECT& target) const {
                            target.bottom - target.top, 0, height, width, -height, nullptr);
 }
 
-}  // namespace app
+}  // namespace win

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "app/gdi_object.h"
-#include "app/placement.h"
-#include "app/twips.h"
+#include "win/placement.h"
+#include "win/twips.h"
 
-namespace app {
+namespace win {
 
 // The primary display's twips-per-pixel factors, from its real logical DPI.
 TwipsPerPixel screenTwipsPerPixel();
@@ -40,6 +40,6 @@ void sizeLabelToText(HWND label);
 // A fixed-size multi-line label whose text does not fit at this DPI in `font` (glyphs do not
 // grow in step with the twips layout) gets the largest smaller font in which it does; the
 // returned font is empty when `font` fits.
-Font fitLabelFont(HWND label, HFONT font);
+app::Font fitLabelFont(HWND label, HFONT font);
 
-}  // namespace app
+}  // namespace win

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-namespace app {
+namespace win {
 
 // An exception escaping a handler is a fault of the tool: say so and end, never unwind
 // through the system's message dispatcher.
@@ -32,4 +32,4 @@ LRESULT CALLBACK windowProcFor(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
-}  // namespace app
+}  // namespace win
