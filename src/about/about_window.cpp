@@ -75,6 +75,35 @@ const ControlSpec* specFor(int id) {
     return nullptr;
 }
 
+// The window class and styles of each kind of control.
+win::ChildControl childFor(const ControlSpec& design) {
+    const wchar_t* cls = L"STATIC";
+    DWORD style = 0;
+    switch (design.kind) {
+    case Kind::Header:
+        // Below the icon and the text: must not paint over them.
+        style = SS_NOTIFY | WS_CLIPSIBLINGS;
+        break;
+    case Kind::Icon:
+        style = SS_OWNERDRAW | SS_NOTIFY;
+        break;
+    case Kind::HeaderText:
+    case Kind::Link:
+        // SS_NOTIFY: clicks, the hand pointer and the tooltips need the mouse.
+        style = SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
+        break;
+    case Kind::Label:
+        // Without SS_NOTIFY the label lets clicks through to the window, which ignores them.
+        style = SS_LEFT | SS_NOPREFIX;
+        break;
+    case Kind::Button:
+        cls = L"BUTTON";
+        style = WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+    }
+    return {design.id, cls, style, 0, design.rect, design.text};
+}
+
 // The hand pointer over the link labels only.
 LRESULT CALLBACK handPointerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                  DWORD_PTR cursor) {
@@ -101,24 +130,12 @@ void moreSoftware(HINSTANCE instance, HWND mainWindow) {
     shared.showModal(instance, mainWindow);
 }
 
-bool AboutWindow::registerClass() {
-    if (classRegistered_) return true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &win::windowProcFor<AboutWindow>;
-    wc.hInstance = instance_;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kAboutWindowClass;
-    classRegistered_ = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    return classRegistered_;
-}
-
 void AboutWindow::showModal(HINSTANCE instance, HWND owner) {
     if (hwnd_) return;  // already showing
     instance_ = instance;
     owner_ = owner;
-    if (!registerClass()) return;
+    if (!win::registerClassFor<AboutWindow>(instance, kAboutWindowClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
+        return;
     tpp_ = win::screenTwipsPerPixel();
     RECT outer{0, 0, win::twipsToPixels(kClientWidthTwips, tpp_.x),
                win::twipsToPixels(kClientHeightTwips, tpp_.y)};
@@ -242,42 +259,13 @@ void AboutWindow::createControls() {
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                instance_, nullptr);
-    for (const ControlSpec& design : kControls) {
-        const win::PixelRect px = win::toPixels(design.rect, tpp_);
-        const wchar_t* cls = L"STATIC";
-        DWORD style = WS_CHILD | WS_VISIBLE;
-        switch (design.kind) {
-        case Kind::Header:
-            // Below the icon and the text: must not paint over them.
-            style |= SS_NOTIFY | WS_CLIPSIBLINGS;
-            break;
-        case Kind::Icon:
-            style |= SS_OWNERDRAW | SS_NOTIFY;
-            break;
-        case Kind::HeaderText:
-        case Kind::Link:
-            // SS_NOTIFY: clicks, the hand pointer and the tooltips need the mouse.
-            style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
-            break;
-        case Kind::Label:
-            // Without SS_NOTIFY the label lets clicks through to the window, which ignores them.
-            style |= SS_LEFT | SS_NOPREFIX;
-            break;
-        case Kind::Button:
-            cls = L"BUTTON";
-            style |= WS_TABSTOP | BS_PUSHBUTTON;
-            break;
-        }
-        HWND control = CreateWindowExW(0, cls, design.text, style, px.left, px.top, px.width, px.height, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_,
-                                       nullptr);
-        if (!control) continue;
+    win::createChildren(hwnd_, instance_, tpp_, kControls, childFor, [this](const ControlSpec& design, HWND control) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(design.font)), FALSE);
         if (design.kind == Kind::Label || design.kind == Kind::Link) win::sizeLabelToText(control);
         if (design.kind == Kind::Link)
             SetWindowSubclass(control, handPointerProc, 0, reinterpret_cast<DWORD_PTR>(handCursor_));
         if (design.tooltip) addTooltip(control, design.tooltip);
-    }
+    });
 }
 
 void AboutWindow::addTooltip(HWND control, const wchar_t* text) {

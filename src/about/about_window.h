@@ -26,7 +26,6 @@ private:
     friend LRESULT CALLBACK win::windowProcFor<AboutWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    bool registerClass();
     void onCreate();
     void createFonts();
     void createControls();
@@ -45,7 +44,6 @@ private:
     HWND owner_ = nullptr;
     HWND tooltip_ = nullptr;
     std::vector<HWND> disabled_;  // the tool's other windows, disabled while this one is up
-    bool classRegistered_ = false;
     win::TwipsPerPixel tpp_;
     app::Font windowFont_;        // Tahoma 8.25 pt: the window's default
     app::Font fieldNameFont_;     // Tahoma 9 pt: the red field names

@@ -16,7 +16,6 @@
 namespace app {
 namespace {
 
-constexpr wchar_t kCaption[] = L"Pontiro截面 V2.0";
 constexpr double kClientWidthTwips = 4140;
 constexpr double kClientHeightTwips = 3600;
 constexpr COLORREF kLabelBlue = 0x00FF0000;
@@ -64,30 +63,58 @@ LRESULT CALLBACK tabPassingEditProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+// The window class and styles of each kind of control.
+win::ChildControl childFor(const ControlSpec& design) {
+    const wchar_t* cls = L"STATIC";
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    switch (design.kind) {
+    case Kind::MultiLineEdit:
+        cls = L"EDIT";
+        style = WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case Kind::Edit:
+        cls = L"EDIT";
+        style = WS_TABSTOP | ES_AUTOHSCROLL;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case Kind::AutoSizeLabel:
+        style = SS_LEFT | SS_NOPREFIX;
+        break;
+    case Kind::Label:
+        // A word wider than the label (the address) wraps instead of being cut off.
+        style = SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL;
+        break;
+    case Kind::Button:
+        cls = L"BUTTON";
+        style = WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+    case Kind::Picture:
+        style = SS_OWNERDRAW;
+        break;
+    }
+    return {design.id, cls, style, exStyle, design.rect, design.text};
+}
+
 }  // namespace
 
 bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
     instance_ = instance;
     cadClass_ = std::move(cadClass);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &win::windowProcFor<MainWindow>;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kMainWindowClass;
-    if (!RegisterClassExW(&wc)) return false;
+    const auto smallIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                                         GetSystemMetrics(SM_CXSMICON),
+                                                         GetSystemMetrics(SM_CYSMICON), 0));
+    if (!win::registerClassFor<MainWindow>(instance, kMainWindowClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                                           LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP)), smallIcon))
+        return false;
 
     tpp_ = win::screenTwipsPerPixel();
     RECT outer{0, 0, win::twipsToPixels(kClientWidthTwips, tpp_.x), win::twipsToPixels(kClientHeightTwips, tpp_.y)};
     AdjustWindowRectEx(&outer, kWindowStyle, FALSE, 0);
     // Created centred, with the topmost placement's rounding, instead of being moved there.
     const win::TopmostPixels place = win::centredPlacement(outer.right - outer.left, outer.bottom - outer.top);
-    hwnd_ = CreateWindowExW(0, kMainWindowClass, kCaption, kWindowStyle, place.x, place.y, place.cx, place.cy,
+    hwnd_ = CreateWindowExW(0, kMainWindowClass, win::kToolCaption, kWindowStyle, place.x, place.y, place.cx, place.cy,
                             nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
     startUp();
@@ -160,48 +187,12 @@ void MainWindow::onCreate() {
 }
 
 void MainWindow::createControls() {
-    for (const ControlSpec& design : kControls) {
-        const win::PixelRect px = win::toPixels(design.rect, tpp_);
-        const wchar_t* cls = L"STATIC";
-        DWORD style = WS_CHILD | WS_VISIBLE;
-        DWORD exStyle = 0;
-        HFONT font = uiFont_.get();
-        switch (design.kind) {
-        case Kind::MultiLineEdit:
-            cls = L"EDIT";
-            style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
-            exStyle = WS_EX_CLIENTEDGE;
-            break;
-        case Kind::Edit:
-            cls = L"EDIT";
-            style |= WS_TABSTOP | ES_AUTOHSCROLL;
-            exStyle = WS_EX_CLIENTEDGE;
-            break;
-        case Kind::AutoSizeLabel:
-            style |= SS_LEFT | SS_NOPREFIX;
-            break;
-        case Kind::Label:
-            // A word wider than the label (the address) wraps instead of being cut off.
-            style |= SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL;
-            break;
-        case Kind::Button:
-            cls = L"BUTTON";
-            style |= WS_TABSTOP | BS_PUSHBUTTON;
-            font = buttonFont_.get();
-            break;
-        case Kind::Picture:
-            style |= SS_OWNERDRAW;
-            break;
-        }
-        HWND control = CreateWindowExW(exStyle, cls, design.text, style, px.left, px.top, px.width,
-                                       px.height, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
-                                       instance_, nullptr);
-        if (!control) continue;
+    win::createChildren(hwnd_, instance_, tpp_, kControls, childFor, [this](const ControlSpec& design, HWND control) {
+        HFONT font = design.kind == Kind::Button ? buttonFont_.get() : uiFont_.get();
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         if (design.kind == Kind::AutoSizeLabel) win::sizeLabelToText(control);
         if (design.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
-    }
+    });
     // The pick-nodes command waits for an origin.
     EnableWindow(GetDlgItem(hwnd_, IdPickNodesButton), FALSE);
 }

@@ -112,15 +112,9 @@ bool registerClasses(HINSTANCE instance) {
     pane.lpszClassName = kPaneClass;
     if (!RegisterClassExW(&pane)) return false;
 
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &win::windowProcFor<PromoWindow>;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = nullptr;  // painted with the window's own colour
-    wc.lpszClassName = kPromoWindowClass;
-    return RegisterClassExW(&wc) != 0;
+    // No background brush: painted with the window's own colour.
+    return win::registerClassFor<PromoWindow>(instance, kPromoWindowClass, nullptr,
+                                              LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP)));
 }
 
 }  // namespace
@@ -205,20 +199,16 @@ void PromoWindow::onCreate() {
 }
 
 void PromoWindow::createControls() {
-    const win::PixelRect pane = win::toPixels(kPaneRect, tpp_);
-    paneContainer_ = CreateWindowExW(0, kPaneClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                                     pane.left, pane.top, pane.width, pane.height, hwnd_,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdBrowserPane)), instance_,
-                                     nullptr);
+    paneContainer_ = win::createChild(
+        hwnd_, instance_, tpp_, {IdBrowserPane, kPaneClass, WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, kPaneRect, L""});
     if (paneContainer_) PostMessageW(hwnd_, kCreatePaneMessage, 0, 0);
-    for (const GlyphSpec& design : kGlyphs) {
-        const win::PixelRect px = win::toPixels(design.rect, tpp_);
+    const auto childFor = [](const GlyphSpec& design) {
         const DWORD kind = design.id == IdCloseLabel ? SS_LEFT : SS_OWNERDRAW;
-        HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_NOTIFY | kind,
-                                       px.left, px.top, px.width, px.height, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_, nullptr);
-        if (control) SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+        return win::ChildControl{design.id, L"STATIC", WS_CLIPSIBLINGS | SS_NOTIFY | kind, 0, design.rect, L""};
+    };
+    win::createChildren(hwnd_, instance_, tpp_, kGlyphs, childFor, [](const GlyphSpec&, HWND control) {
+        SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    });
 }
 
 // The control, then its page, which loads by itself; nothing is reported back.
@@ -234,7 +224,7 @@ void PromoWindow::createPane() {
     (void)pane_.navigate(url.c_str());
 }
 
-// Centred at its edge (a third of the way down the free height), then the topmost placement's own rounding of that rectangle.
+// At its edge, as high as a centred window, with the topmost placement's own rounding.
 win::TopmostPixels PromoWindow::placementAtEdge() const {
     const int width = win::twipsToPixels(kWindowWidthTwips, tpp_.x);
     const int height = win::twipsToPixels(kWindowHeightTwips, tpp_.y);
@@ -242,9 +232,7 @@ win::TopmostPixels PromoWindow::placementAtEdge() const {
                                         static_cast<float>(width * tpp_.x),
                                         static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp_.y),
                                         static_cast<float>(height * tpp_.y));
-    const int left = win::twipsToPixels(p.left, tpp_.x);
-    const int top = win::twipsToPixels(p.top, tpp_.y);
-    return win::topmostPixels(left * tpp_.x, top * tpp_.y, width * tpp_.x, height * tpp_.y, tpp_);
+    return win::topmostAt(p.left, p.top, width, height, tpp_);
 }
 
 void PromoWindow::onTimer(UINT_PTR id) {

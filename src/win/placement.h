@@ -29,6 +29,10 @@ struct TopmostPixels {
 TopmostPixels topmostPixels(double leftTwips, double topTwips, double widthTwips,
                             double heightTwips, const TwipsPerPixel& tpp);
 
+// The same for a window of this outer pixel size whose outer left and top in twips come from
+// a position rule (centred, or at an edge): each is first rounded to a whole pixel.
+TopmostPixels topmostAt(float leftTwips, float topTwips, int width, int height, const TwipsPerPixel& tpp);
+
 // The help command: each press toggles between the tall and the short outer height.
 inline constexpr double kTallHeightTwips = 6700;
 inline constexpr double kShortHeightTwips = 4080;

@@ -23,6 +23,31 @@ void centerWindow(HWND window);
 // SetWindowPos arguments, with the topmost placement's own rounding.
 TopmostPixels centredPlacement(int width, int height);
 
+// One child control as a window's design gives it: its window class, its styles besides
+// WS_CHILD | WS_VISIBLE, and its rectangle in twips.
+struct ChildControl {
+    int id;
+    const wchar_t* className;
+    DWORD style;
+    DWORD exStyle;
+    TwipsRect rect;
+    const wchar_t* text;
+};
+
+// A visible child control of `parent`; null when it cannot be made.
+HWND createChild(HWND parent, HINSTANCE instance, const TwipsPerPixel& tpp, const ChildControl& child);
+
+// One child per row of a window's design table, in the table's order (the tab order, and the
+// order overlapping controls lie in): `describe` turns a row into a ChildControl, `made`
+// finishes each control made (font, subclass, tooltip). A control that cannot be made is
+// left out.
+template <typename Table, typename Describe, typename Made>
+void createChildren(HWND parent, HINSTANCE instance, const TwipsPerPixel& tpp, const Table& table,
+                    Describe describe, Made made) {
+    for (const auto& row : table)
+        if (HWND control = createChild(parent, instance, tpp, describe(row))) made(row, control);
+}
+
 // Opens a web or mail address with the user's default program; failures are silent.
 void shellOpen(HWND owner, const wchar_t* address);
 

@@ -1,4 +1,4 @@
-// The one window procedure of the tool's window classes: it ties the window handle to its
+// The one window procedure of the tool's window classes, and their registration: it ties the window handle to its
 // C++ object at WM_NCCREATE, unties it at WM_NCDESTROY (the object's hwnd_ becomes null),
 // and forwards everything else to the object's handleMessage. No exception passes through.
 #pragma once
@@ -30,6 +30,23 @@ LRESULT CALLBACK windowProcFor(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     } catch (...) {
         reportInternalErrorAndExit(hwnd);
     }
+}
+
+// Registers a window class of Window's, bound to windowProcFor<Window>, with the arrow
+// pointer; a class registered before counts as registered.
+template <typename Window>
+bool registerClassFor(HINSTANCE instance, const wchar_t* className, HBRUSH background, HICON icon = nullptr,
+                      HICON smallIcon = nullptr) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = &windowProcFor<Window>;
+    wc.hInstance = instance;
+    wc.hIcon = icon;
+    wc.hIconSm = smallIcon;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = background;
+    wc.lpszClassName = className;
+    return RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 }  // namespace win
