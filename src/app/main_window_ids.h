@@ -1,6 +1,8 @@
 // Control ids of the main window, shared with the end-to-end test driver.
 #pragma once
 
+#include <windows.h>
+
 namespace app {
 
 inline constexpr wchar_t kMainWindowClass[] = L"PontiroMainWindow";
@@ -20,8 +22,8 @@ enum MainControlId : int {
     IdSectionPicture = 401,  // below the short window
 };
 
-// Sent by the end-to-end tests (WM_APP range, invisible to users): non-zero while a picking
+// Sent by the end-to-end tests (invisible to users): non-zero while a picking
 // command is running, its messages included.
-inline constexpr unsigned kQueryCommandRunning = 0x8000 + 0x101;
+inline constexpr unsigned kQueryCommandRunning = WM_APP + 0x101;
 
 }  // namespace app

@@ -8,7 +8,7 @@ using Microsoft::WRL::ComPtr;
 
 bool Picture::load(HINSTANCE instance, int resourceId) {
     picture_.Reset();
-    HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10) /*RT_RCDATA*/);
+    HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
     if (!info) return false;
     const DWORD size = SizeofResource(instance, info);
     HGLOBAL loaded = LoadResource(instance, info);

@@ -42,10 +42,8 @@ public:
     // Counts a press and returns the outer height (twips) it sets. The count wraps instead
     // of overflowing; its parity, and so the alternation, carries on across the wrap.
     double press();
-    std::int16_t count() const { return count_; }
-    void setCount(std::int16_t count) { count_ = count; }
 
-private:
+protected:
     std::int16_t count_ = 0;
 };
 

@@ -83,8 +83,14 @@ TEST(TopmostPixels, XRoundedHalfEvenTheRestIntegerDivisions) {
         EXPECT_EQ(win::roundHalfEven(v), even) << v;
 }
 
+// The press counter, seen and set from outside as only a test needs to.
+struct CountedHelpToggle : win::HelpToggle {
+    std::int16_t count() const { return count_; }
+    void setCount(std::int16_t count) { count_ = count; }
+};
+
 TEST(HelpToggle, AlternatesTallFirstAndAcrossTheCounterWrap) {
-    win::HelpToggle help;
+    CountedHelpToggle help;
     EXPECT_EQ(help.press(), 6700);
     EXPECT_EQ(help.press(), 4080);
     help.setCount(32766);
