@@ -200,19 +200,8 @@ void AboutWindow::unload() {
 
 LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        onCreate();
-        return 0;
-    case WM_CTLCOLORSTATIC:
-        return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_DRAWITEM:
-        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
     case WM_PAINT:
         onPaint();
-        return 0;
-    case WM_COMMAND:
-        onCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_CLOSE:
         unload();

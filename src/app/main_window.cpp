@@ -140,21 +140,10 @@ void MainWindow::show(int showCommand) {
 
 LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        onCreate();
-        return 0;
-    case WM_CTLCOLORSTATIC:
-        return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CTLCOLOREDIT:
         return onCtlColorEdit(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_DRAWITEM:
-        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
     case WM_ACTIVATE:
         onActivate(LOWORD(wParam) != WA_INACTIVE);
-        return 0;
-    case WM_COMMAND:
-        onCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case kCommandDone:
         onCommandDone(lParam);
@@ -235,27 +224,26 @@ void MainWindow::onActivate(bool active) {
 }
 
 void MainWindow::onCommand(int id, int notification) {
-    switch (id) {
-    case IdDecimalsBox:
-    case IdScaleFactorBox:
-    case IdOutputBox:
+    if (id == IdDecimalsBox || id == IdScaleFactorBox || id == IdOutputBox) {
         if (notification == EN_SETFOCUS || notification == EN_KILLFOCUS)
             onFieldFocus(GetDlgItem(hwnd_, id), notification == EN_SETFOCUS);
-        break;
+        return;
+    }
+    if (notification != BN_CLICKED) return;
+    switch (id) {
     case IdExitButton:
-        if (notification == BN_CLICKED) onExit();
-        break;
+        onExit();
     case IdHelpButton:
-        if (notification == BN_CLICKED) onHelp();
+        onHelp();
         break;
     case IdMoreSoftwareButton:
-        if (notification == BN_CLICKED) about::moreSoftware(instance_, hwnd_);
+        about::moreSoftware(instance_, hwnd_);
         break;
     case IdInitialiseOriginButton:
-        if (notification == BN_CLICKED) onInitialiseOrigin();
+        onInitialiseOrigin();
         break;
     case IdPickNodesButton:
-        if (notification == BN_CLICKED) onPickNodes();
+        onPickNodes();
         break;
     default:
         break;

@@ -146,9 +146,6 @@ bool PromoWindow::create() {
 
 LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        onCreate();
-        return 0;
     case WM_ERASEBKGND: {
         RECT client{};
         GetClientRect(hwnd_, &client);
@@ -158,12 +155,6 @@ LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
         SetBkColor(reinterpret_cast<HDC>(wParam), kBackground);
         return reinterpret_cast<LRESULT>(background_.get());
-    case WM_DRAWITEM:
-        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_COMMAND:
-        onCommand(LOWORD(wParam), HIWORD(wParam));
-        return 0;
     case WM_TIMER:
         onTimer(wParam);
         return 0;

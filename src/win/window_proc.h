@@ -1,6 +1,8 @@
 // The one window procedure of the tool's window classes, and their registration: it ties the window handle to its
 // C++ object at WM_NCCREATE, unties it at WM_NCDESTROY (the object's hwnd_ becomes null),
-// and forwards everything else to the object's handleMessage. No exception passes through.
+// cracks the messages every window handles alike for the handlers the object has
+// (onCreate, onCommand, onDrawItem, onCtlColorStatic), and forwards everything else to the
+// object's handleMessage. No exception passes through.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +28,32 @@ LRESULT CALLBACK windowProcFor(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     try {
+        switch (message) {
+        case WM_CREATE:
+            if constexpr (requires { self->onCreate(); }) {
+                self->onCreate();
+                return 0;
+            }
+            break;
+        case WM_COMMAND:
+            if constexpr (requires { self->onCommand(0, 0); }) {
+                self->onCommand(LOWORD(wParam), HIWORD(wParam));
+                return 0;
+            }
+            break;
+        case WM_DRAWITEM:
+            if constexpr (requires(const DRAWITEMSTRUCT& item) { self->onDrawItem(item); }) {
+                self->onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+                return TRUE;
+            }
+            break;
+        case WM_CTLCOLORSTATIC:
+            if constexpr (requires { self->onCtlColorStatic(HDC{}, HWND{}); })
+                return self->onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+            break;
+        default:
+            break;
+        }
         return self->handleMessage(message, wParam, lParam);
     } catch (...) {
         reportInternalErrorAndExit(hwnd);
