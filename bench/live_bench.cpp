@@ -64,7 +64,7 @@ HWND windowOf(DWORD pid, const wchar_t* cls, bool rightmost = false) {
 
 // Clicks 帮助 `rounds` times; the median time from the click to the window's new height.
 double helpLatency(HWND main, int rounds) {
-    const RECT button = rectOf(GetDlgItem(main, app::IdCommand4));
+    const RECT button = rectOf(GetDlgItem(main, app::IdHelpButton));
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
         const long height = rectOf(main).bottom - rectOf(main).top;
@@ -122,7 +122,7 @@ int wmain(int argc, wchar_t** argv) {
 
     std::puts("help, nothing running:");
     const double idleHelp = helpLatency(main, rounds);
-    PostMessageW(GetDlgItem(main, app::IdCommand3), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(main, app::IdInitialiseOriginButton), BM_CLICK, 0, 0);
     const auto running = [&] {
         DWORD_PTR result = 0;
         return SendMessageTimeoutW(main, app::kQueryCommandRunning, 0, 0, SMTO_ABORTIFHUNG, 500, &result) && result;
@@ -148,7 +148,7 @@ int wmain(int argc, wchar_t** argv) {
         Sleep(200);
     }
     const bool stillPrompting = running();
-    const RECT exitButton = rectOf(GetDlgItem(main, app::IdCommand2));
+    const RECT exitButton = rectOf(GetDlgItem(main, app::IdExitButton));
     const auto exitStart = Clock::now();
     pointerTo((exitButton.left + exitButton.right) / 2, (exitButton.top + exitButton.bottom) / 2, true);
     const bool ended = WaitForSingleObject(tool.hProcess, 10000) == WAIT_OBJECT_0;

@@ -55,7 +55,7 @@ bool focusIn(HWND main, HWND control) {
 bool toolReady(DWORD pid) {
     ProcessWindows found{pid, app::kMainWindowClass};
     EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
-    return found.main && found.visiblePromos == 2 && focusIn(found.main, GetDlgItem(found.main, app::IdText8));
+    return found.main && found.visiblePromos == 2 && focusIn(found.main, GetDlgItem(found.main, app::IdOutputBox));
 }
 
 bool bareReady(DWORD pid) {

@@ -55,7 +55,7 @@ import json, sys
 out, drawing = sys.argv[1:]
 try:
     result = json.load(open(f"{out}/real-pointer.result.json", encoding="utf-8"))
-    text = next(s["text8"] for s in result["snapshots"] if s["label"] == "pick")
+    text = next(s["output"] for s in result["snapshots"] if s["label"] == "pick")
     calls = [json.loads(line) for line in open(f"{out}/real-pointer.journal.jsonl", encoding="utf-8")]
 except (OSError, ValueError, StopIteration, KeyError):
     print(f"run: the demo did not finish; see {out}/demo.log")

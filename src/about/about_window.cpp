@@ -7,14 +7,14 @@
 #include <string>
 
 #include "about/about_window_ids.h"
-#include "app/instructions.h"
-#include "app/window_ops.h"
+#include "win/texts.h"
+#include "win/window_ops.h"
 #include "resource.h"
 
 namespace about {
 namespace {
 
-using app::TwipsRect;
+using win::TwipsRect;
 
 constexpr wchar_t kCaption[] = L"Toravel";
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
@@ -52,27 +52,56 @@ struct ControlSpec {
 
 // Created in this order: the header's icon and text first, so that they lie above the strip.
 constexpr std::array kControls{
-    ControlSpec{IdPicBGHeadIcon, Kind::Icon, {240, 120, 480, 480}, L"", WindowFont, kBlack, nullptr},
-    ControlSpec{IdLblBGHeadInfo1, Kind::HeaderText, {960, 240, 3855, 255},
+    ControlSpec{IdHeaderIcon, Kind::Icon, {240, 120, 480, 480}, L"", WindowFont, kBlack, nullptr},
+    ControlSpec{IdHeaderText, Kind::HeaderText, {960, 240, 3855, 255},
                 L"Toravel－原创、专业、免费、无限制", HeaderFont, kBlack, kOrganisationSite},
-    ControlSpec{IdPicBGHead, Kind::Header, {0, 0, 5790, 615}, L"", WindowFont, kBlack, nullptr},
-    ControlSpec{IdLabel2, Kind::Label, {600, 720, 600, 210}, L"作 者：", FieldNameFont, kRed, nullptr},
-    ControlSpec{IdLabel7, Kind::Label, {1320, 720, 540, 195}, kAuthorName, WindowFont, kBlue, nullptr},
-    ControlSpec{IdLabel3, Kind::Label, {600, 1080, 600, 210}, L"单 位：", FieldNameFont, kRed, nullptr},
-    ControlSpec{IdLabel9, Kind::Link, {1320, 1080, 1800, 195}, kOrganisationName, OrganisationFont, kBlue,
+    ControlSpec{IdHeaderStrip, Kind::Header, {0, 0, 5790, 615}, L"", WindowFont, kBlack, nullptr},
+    ControlSpec{IdAuthorLabel, Kind::Label, {600, 720, 600, 210}, L"作 者：", FieldNameFont, kRed, nullptr},
+    ControlSpec{IdAuthorName, Kind::Label, {1320, 720, 540, 195}, kAuthorName, WindowFont, kBlue, nullptr},
+    ControlSpec{IdOrganisationLabel, Kind::Label, {600, 1080, 600, 210}, L"单 位：", FieldNameFont, kRed, nullptr},
+    ControlSpec{IdOrganisationLink, Kind::Link, {1320, 1080, 1800, 195}, kOrganisationName, OrganisationFont, kBlue,
                 kOrganisationSite},
-    ControlSpec{IdLabel5, Kind::Label, {555, 1440, 645, 210}, L"E-mail：", FieldNameFont, kRed, nullptr},
-    ControlSpec{IdLblHomepage, Kind::Link, {1320, 1440, 1950, 180}, kMailShown, MailFont, kBlue, nullptr},
-    ControlSpec{IdLabel6, Kind::Label, {300, 1800, 900, 210}, L"软件下载：", FieldNameFont, kRed, nullptr},
-    ControlSpec{IdLabel4, Kind::Link, {1320, 1800, 1395, 180}, app::kHomePageAddress, HomePageFont, kBlue,
+    ControlSpec{IdMailLabel, Kind::Label, {555, 1440, 645, 210}, L"E-mail：", FieldNameFont, kRed, nullptr},
+    ControlSpec{IdMailLink, Kind::Link, {1320, 1440, 1950, 180}, kMailShown, MailFont, kBlue, nullptr},
+    ControlSpec{IdDownloadLabel, Kind::Label, {300, 1800, 900, 210}, L"软件下载：", FieldNameFont, kRed, nullptr},
+    ControlSpec{IdHomePageLink, Kind::Link, {1320, 1800, 1395, 180}, win::kHomePageAddress, HomePageFont, kBlue,
                 L"Toravel"},
-    ControlSpec{IdCommand1, Kind::Button, {3480, 1440, 1335, 375}, L"  确  定", ButtonFont, kBlack, nullptr},
+    ControlSpec{IdOkButton, Kind::Button, {3480, 1440, 1335, 375}, L"  确  定", ButtonFont, kBlack, nullptr},
 };
 
 const ControlSpec* specFor(int id) {
     for (const ControlSpec& design : kControls)
         if (design.id == id) return &design;
     return nullptr;
+}
+
+// The window class and styles of each kind of control.
+win::ChildControl childFor(const ControlSpec& design) {
+    const wchar_t* cls = L"STATIC";
+    DWORD style = 0;
+    switch (design.kind) {
+    case Kind::Header:
+        // Below the icon and the text: must not paint over them.
+        style = SS_NOTIFY | WS_CLIPSIBLINGS;
+        break;
+    case Kind::Icon:
+        style = SS_OWNERDRAW | SS_NOTIFY;
+        break;
+    case Kind::HeaderText:
+    case Kind::Link:
+        // SS_NOTIFY: clicks, the hand pointer and the tooltips need the mouse.
+        style = SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
+        break;
+    case Kind::Label:
+        // Without SS_NOTIFY the label lets clicks through to the window, which ignores them.
+        style = SS_LEFT | SS_NOPREFIX;
+        break;
+    case Kind::Button:
+        cls = L"BUTTON";
+        style = WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+    }
+    return {design.id, cls, style, 0, design.rect, design.text};
 }
 
 // The hand pointer over the link labels only.
@@ -95,44 +124,32 @@ HFONT makeFont(double points, int dpiY, const wchar_t* face, BYTE charset, bool 
 }  // namespace
 
 void moreSoftware(HINSTANCE instance, HWND mainWindow) {
-    app::shellOpen(mainWindow, app::kHomePageAddress);
+    win::shellOpen(mainWindow, win::kHomePageAddress);
     // One instance for the process; each showing builds the window anew.
     static AboutWindow shared;
     shared.showModal(instance, mainWindow);
-}
-
-bool AboutWindow::registerClass() {
-    if (classRegistered_) return true;
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &app::windowProcFor<AboutWindow>;
-    wc.hInstance = instance_;
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kAboutWindowClass;
-    classRegistered_ = RegisterClassExW(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    return classRegistered_;
 }
 
 void AboutWindow::showModal(HINSTANCE instance, HWND owner) {
     if (hwnd_) return;  // already showing
     instance_ = instance;
     owner_ = owner;
-    if (!registerClass()) return;
-    tpp_ = app::screenTwipsPerPixel();
-    RECT outer{0, 0, app::twipsToPixels(kClientWidthTwips, tpp_.x),
-               app::twipsToPixels(kClientHeightTwips, tpp_.y)};
+    if (!win::registerClassFor<AboutWindow>(instance, kAboutWindowClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1)))
+        return;
+    tpp_ = win::screenTwipsPerPixel();
+    RECT outer{0, 0, win::twipsToPixels(kClientWidthTwips, tpp_.x),
+               win::twipsToPixels(kClientHeightTwips, tpp_.y)};
     AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
     CreateWindowExW(kExStyle, kAboutWindowClass, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                     outer.right - outer.left, outer.bottom - outer.top, owner, nullptr, instance, this);
     if (!hwnd_) return;
     // Load step: placed anew at every showing, wherever the user had moved it.
-    app::centerWindow(hwnd_);
+    win::centerWindow(hwnd_);
 
     disableOtherWindows();
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     UpdateWindow(hwnd_);
-    SetFocus(GetDlgItem(hwnd_, IdCommand1));
+    SetFocus(GetDlgItem(hwnd_, IdOkButton));
 
     // The command stays here until the window is unloaded, like a dialog box.
     MSG msg;
@@ -183,19 +200,8 @@ void AboutWindow::unload() {
 
 LRESULT AboutWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        onCreate();
-        return 0;
-    case WM_CTLCOLORSTATIC:
-        return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_DRAWITEM:
-        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
     case WM_PAINT:
         onPaint();
-        return 0;
-    case WM_COMMAND:
-        onCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case WM_CLOSE:
         unload();
@@ -242,42 +248,13 @@ void AboutWindow::createControls() {
     tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                                instance_, nullptr);
-    for (const ControlSpec& design : kControls) {
-        const app::PixelRect px = app::toPixels(design.rect, tpp_);
-        const wchar_t* cls = L"STATIC";
-        DWORD style = WS_CHILD | WS_VISIBLE;
-        switch (design.kind) {
-        case Kind::Header:
-            // Below the icon and the text: must not paint over them.
-            style |= SS_NOTIFY | WS_CLIPSIBLINGS;
-            break;
-        case Kind::Icon:
-            style |= SS_OWNERDRAW | SS_NOTIFY;
-            break;
-        case Kind::HeaderText:
-        case Kind::Link:
-            // SS_NOTIFY: clicks, the hand pointer and the tooltips need the mouse.
-            style |= SS_LEFT | SS_NOPREFIX | SS_NOTIFY;
-            break;
-        case Kind::Label:
-            // Without SS_NOTIFY the label lets clicks through to the window, which ignores them.
-            style |= SS_LEFT | SS_NOPREFIX;
-            break;
-        case Kind::Button:
-            cls = L"BUTTON";
-            style |= WS_TABSTOP | BS_PUSHBUTTON;
-            break;
-        }
-        HWND control = CreateWindowExW(0, cls, design.text, style, px.left, px.top, px.width, px.height, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_,
-                                       nullptr);
-        if (!control) continue;
+    win::createChildren(hwnd_, instance_, tpp_, kControls, childFor, [this](const ControlSpec& design, HWND control) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontFor(design.font)), FALSE);
-        if (design.kind == Kind::Label || design.kind == Kind::Link) app::sizeLabelToText(control);
+        if (design.kind == Kind::Label || design.kind == Kind::Link) win::sizeLabelToText(control);
         if (design.kind == Kind::Link)
             SetWindowSubclass(control, handPointerProc, 0, reinterpret_cast<DWORD_PTR>(handCursor_));
         if (design.tooltip) addTooltip(control, design.tooltip);
-    }
+    });
 }
 
 void AboutWindow::addTooltip(HWND control, const wchar_t* text) {
@@ -306,7 +283,7 @@ LRESULT AboutWindow::onCtlColorStatic(HDC dc, HWND control) {
 }
 
 void AboutWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
-    if (item.CtlID != IdPicBGHeadIcon) return;
+    if (item.CtlID != IdHeaderIcon) return;
     FillRect(item.hDC, &item.rcItem, whiteBrush_.get());
     if (keyIcon_) DrawIconEx(item.hDC, item.rcItem.left, item.rcItem.top, keyIcon_, 32, 32, 0, nullptr, DI_NORMAL);
 }
@@ -315,32 +292,32 @@ void AboutWindow::onPaint() {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(hwnd_, &paint);
     // The grey line along the lower edge of the header strip.
-    const int y = app::twipsToPixels(kBorderLineTop, tpp_.y);
+    const int y = win::twipsToPixels(kBorderLineTop, tpp_.y);
     HGDIOBJ old = SelectObject(dc, borderPen_.get());
     MoveToEx(dc, 0, y, nullptr);
-    LineTo(dc, app::twipsToPixels(kBorderLineRight, tpp_.x), y);
+    LineTo(dc, win::twipsToPixels(kBorderLineRight, tpp_.x), y);
     SelectObject(dc, old);
     EndPaint(hwnd_, &paint);
 }
 
 void AboutWindow::onCommand(int id, int notification) {
-    if (id == IdCommand1) {
+    if (id == IdOkButton) {
         if (notification == BN_CLICKED) unload();
         return;
     }
     if (notification != STN_CLICKED) return;
     switch (id) {
-    case IdPicBGHead:
-    case IdPicBGHeadIcon:
-    case IdLblBGHeadInfo1:
-    case IdLabel4:
-        app::shellOpen(hwnd_, app::kHomePageAddress);
+    case IdHeaderStrip:
+    case IdHeaderIcon:
+    case IdHeaderText:
+    case IdHomePageLink:
+        win::shellOpen(hwnd_, win::kHomePageAddress);
         break;
-    case IdLblHomepage:
-        app::shellOpen(hwnd_, kMailAddress);
+    case IdMailLink:
+        win::shellOpen(hwnd_, kMailAddress);
         break;
-    case IdLabel9:
-        app::shellOpen(hwnd_, kOrganisationSite);
+    case IdOrganisationLink:
+        win::shellOpen(hwnd_, kOrganisationSite);
         break;
     default:
         // Esc and Enter arrive here as IDCANCEL / IDOK and do nothing.

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/gdi_object.h"
-#include "app/twips.h"
-#include "app/window_proc.h"
+#include "win/twips.h"
+#include "win/window_proc.h"
 
 namespace about {
 
@@ -23,10 +23,9 @@ public:
     void showModal(HINSTANCE instance, HWND owner);
 
 private:
-    friend LRESULT CALLBACK app::windowProcFor<AboutWindow>(HWND, UINT, WPARAM, LPARAM);
+    friend LRESULT CALLBACK win::windowProcFor<AboutWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    bool registerClass();
     void onCreate();
     void createFonts();
     void createControls();
@@ -45,8 +44,7 @@ private:
     HWND owner_ = nullptr;
     HWND tooltip_ = nullptr;
     std::vector<HWND> disabled_;  // the tool's other windows, disabled while this one is up
-    bool classRegistered_ = false;
-    app::TwipsPerPixel tpp_;
+    win::TwipsPerPixel tpp_;
     app::Font windowFont_;        // Tahoma 8.25 pt: the window's default
     app::Font fieldNameFont_;     // Tahoma 9 pt: the red field names
     app::Font headerFont_;        // 宋体 9 pt bold

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "about/about_window.h"
-#include "app/instructions.h"
+#include "win/texts.h"
 #include "app/main_window_ids.h"
-#include "app/window_ops.h"
+#include "win/window_ops.h"
 #include "cad/com_cad_link.h"
 #include "promo/promo_window.h"
 #include "resource.h"
@@ -16,7 +16,6 @@
 namespace app {
 namespace {
 
-constexpr wchar_t kCaption[] = L"Pontiro截面 V2.0";
 constexpr double kClientWidthTwips = 4140;
 constexpr double kClientHeightTwips = 3600;
 constexpr COLORREF kLabelBlue = 0x00FF0000;
@@ -30,24 +29,24 @@ enum class Kind { Edit, MultiLineEdit, AutoSizeLabel, Label, Button, Picture };
 struct ControlSpec {
     int id;
     Kind kind;
-    TwipsRect rect;
+    win::TwipsRect rect;
     const wchar_t* text;
 };
 
 // Created in this order, which is also the tab order.
 constexpr std::array kControls{
-    ControlSpec{IdText8, Kind::MultiLineEdit, {1920, 240, 2055, 3015}, L""},
-    ControlSpec{IdText3, Kind::Edit, {1080, 240, 615, 270}, L"1"},
-    ControlSpec{IdLabel3, Kind::AutoSizeLabel, {240, 285, 720, 180}, L"缩放因子"},
-    ControlSpec{IdText1, Kind::Edit, {1080, 600, 615, 270}, L"0"},
-    ControlSpec{IdLabel1, Kind::AutoSizeLabel, {240, 645, 720, 180}, L"小数位数"},
-    ControlSpec{IdCommand3, Kind::Button, {360, 1080, 1215, 375}, L"  初始化原点"},
-    ControlSpec{IdCommand1, Kind::Button, {360, 1560, 1215, 375}, L"  点取节点"},
-    ControlSpec{IdCommand4, Kind::Button, {360, 2520, 1215, 375}, L"  帮  助"},
-    ControlSpec{IdCommand5, Kind::Button, {360, 2040, 1215, 375}, L"  更多软件"},
-    ControlSpec{IdCommand2, Kind::Button, {360, 3000, 1215, 375}, L"  退  出"},
-    ControlSpec{IdLabel2, Kind::Label, {480, 4680, 3255, 1455}, L""},
-    ControlSpec{IdImage1, Kind::Picture, {360, 3600, 3495, 960}, L""},
+    ControlSpec{IdOutputBox, Kind::MultiLineEdit, {1920, 240, 2055, 3015}, L""},
+    ControlSpec{IdScaleFactorBox, Kind::Edit, {1080, 240, 615, 270}, L"1"},
+    ControlSpec{IdScaleFactorLabel, Kind::AutoSizeLabel, {240, 285, 720, 180}, L"缩放因子"},
+    ControlSpec{IdDecimalsBox, Kind::Edit, {1080, 600, 615, 270}, L"0"},
+    ControlSpec{IdDecimalsLabel, Kind::AutoSizeLabel, {240, 645, 720, 180}, L"小数位数"},
+    ControlSpec{IdInitialiseOriginButton, Kind::Button, {360, 1080, 1215, 375}, L"  初始化原点"},
+    ControlSpec{IdPickNodesButton, Kind::Button, {360, 1560, 1215, 375}, L"  点取节点"},
+    ControlSpec{IdHelpButton, Kind::Button, {360, 2520, 1215, 375}, L"  帮  助"},
+    ControlSpec{IdMoreSoftwareButton, Kind::Button, {360, 2040, 1215, 375}, L"  更多软件"},
+    ControlSpec{IdExitButton, Kind::Button, {360, 3000, 1215, 375}, L"  退  出"},
+    ControlSpec{IdInstructions, Kind::Label, {480, 4680, 3255, 1455}, L""},
+    ControlSpec{IdSectionPicture, Kind::Picture, {360, 3600, 3495, 960}, L""},
 };
 
 // A multi-line edit asks for every key, Tab included; Tab must move the focus instead.
@@ -64,30 +63,58 @@ LRESULT CALLBACK tabPassingEditProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+// The window class and styles of each kind of control.
+win::ChildControl childFor(const ControlSpec& design) {
+    const wchar_t* cls = L"STATIC";
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    switch (design.kind) {
+    case Kind::MultiLineEdit:
+        cls = L"EDIT";
+        style = WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case Kind::Edit:
+        cls = L"EDIT";
+        style = WS_TABSTOP | ES_AUTOHSCROLL;
+        exStyle = WS_EX_CLIENTEDGE;
+        break;
+    case Kind::AutoSizeLabel:
+        style = SS_LEFT | SS_NOPREFIX;
+        break;
+    case Kind::Label:
+        // A word wider than the label (the address) wraps instead of being cut off.
+        style = SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL;
+        break;
+    case Kind::Button:
+        cls = L"BUTTON";
+        style = WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+    case Kind::Picture:
+        style = SS_OWNERDRAW;
+        break;
+    }
+    return {design.id, cls, style, exStyle, design.rect, design.text};
+}
+
 }  // namespace
 
 bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
     instance_ = instance;
     cadClass_ = std::move(cadClass);
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &app::windowProcFor<MainWindow>;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
-                                               GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), 0));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kMainWindowClass;
-    if (!RegisterClassExW(&wc)) return false;
+    const auto smallIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                                                         GetSystemMetrics(SM_CXSMICON),
+                                                         GetSystemMetrics(SM_CYSMICON), 0));
+    if (!win::registerClassFor<MainWindow>(instance, kMainWindowClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                                           LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP)), smallIcon))
+        return false;
 
-    tpp_ = screenTwipsPerPixel();
-    RECT outer{0, 0, twipsToPixels(kClientWidthTwips, tpp_.x), twipsToPixels(kClientHeightTwips, tpp_.y)};
+    tpp_ = win::screenTwipsPerPixel();
+    RECT outer{0, 0, win::twipsToPixels(kClientWidthTwips, tpp_.x), win::twipsToPixels(kClientHeightTwips, tpp_.y)};
     AdjustWindowRectEx(&outer, kWindowStyle, FALSE, 0);
     // Created centred, with the topmost placement's rounding, instead of being moved there.
-    const TopmostPixels place = centredPlacement(outer.right - outer.left, outer.bottom - outer.top);
-    hwnd_ = CreateWindowExW(0, kMainWindowClass, kCaption, kWindowStyle, place.x, place.y, place.cx, place.cy,
+    const win::TopmostPixels place = win::centredPlacement(outer.right - outer.left, outer.bottom - outer.top);
+    hwnd_ = CreateWindowExW(0, kMainWindowClass, win::kToolCaption, kWindowStyle, place.x, place.y, place.cx, place.cy,
                             nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
     startUp();
@@ -96,38 +123,27 @@ bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
 
 // Runs once, before the window is first shown.
 void MainWindow::startUp() {
-    promo::showPromotionWindows(instance_);  // adfrm, then ad1frm
+    promo::showPromotionWindows(instance_);  // right, then left
     // Above the promotion windows, which were made topmost before it.
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetDlgItemTextW(hwnd_, IdLabel2, instructionsText().c_str());
-    instructionsFont_ = fitLabelFont(GetDlgItem(hwnd_, IdLabel2), uiFont_.get());
+    SetDlgItemTextW(hwnd_, IdInstructions, win::instructionsText().c_str());
+    instructionsFont_ = win::fitLabelFont(GetDlgItem(hwnd_, IdInstructions), uiFont_.get());
     if (instructionsFont_.get())
-        SendMessageW(GetDlgItem(hwnd_, IdLabel2), WM_SETFONT, reinterpret_cast<WPARAM>(instructionsFont_.get()), FALSE);
+        SendMessageW(GetDlgItem(hwnd_, IdInstructions), WM_SETFONT, reinterpret_cast<WPARAM>(instructionsFont_.get()), FALSE);
 }
 
 void MainWindow::show(int showCommand) {
     ShowWindow(hwnd_, showCommand);
     UpdateWindow(hwnd_);
-    SetFocus(GetDlgItem(hwnd_, IdText8));
+    SetFocus(GetDlgItem(hwnd_, IdOutputBox));
 }
 
 LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        onCreate();
-        return 0;
-    case WM_CTLCOLORSTATIC:
-        return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CTLCOLOREDIT:
         return onCtlColorEdit(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case WM_DRAWITEM:
-        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
     case WM_ACTIVATE:
         onActivate(LOWORD(wParam) != WA_INACTIVE);
-        return 0;
-    case WM_COMMAND:
-        onCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;
     case kCommandDone:
         onCommandDone(lParam);
@@ -160,50 +176,14 @@ void MainWindow::onCreate() {
 }
 
 void MainWindow::createControls() {
-    for (const ControlSpec& design : kControls) {
-        const PixelRect px = toPixels(design.rect, tpp_);
-        const wchar_t* cls = L"STATIC";
-        DWORD style = WS_CHILD | WS_VISIBLE;
-        DWORD exStyle = 0;
-        HFONT font = uiFont_.get();
-        switch (design.kind) {
-        case Kind::MultiLineEdit:
-            cls = L"EDIT";
-            style |= WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
-            exStyle = WS_EX_CLIENTEDGE;
-            break;
-        case Kind::Edit:
-            cls = L"EDIT";
-            style |= WS_TABSTOP | ES_AUTOHSCROLL;
-            exStyle = WS_EX_CLIENTEDGE;
-            break;
-        case Kind::AutoSizeLabel:
-            style |= SS_LEFT | SS_NOPREFIX;
-            break;
-        case Kind::Label:
-            // A word wider than the label (the address) wraps instead of being cut off.
-            style |= SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL;
-            break;
-        case Kind::Button:
-            cls = L"BUTTON";
-            style |= WS_TABSTOP | BS_PUSHBUTTON;
-            font = buttonFont_.get();
-            break;
-        case Kind::Picture:
-            style |= SS_OWNERDRAW;
-            break;
-        }
-        HWND control = CreateWindowExW(exStyle, cls, design.text, style, px.left, px.top, px.width,
-                                       px.height, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
-                                       instance_, nullptr);
-        if (!control) continue;
+    win::createChildren(hwnd_, instance_, tpp_, kControls, childFor, [this](const ControlSpec& design, HWND control) {
+        HFONT font = design.kind == Kind::Button ? buttonFont_.get() : uiFont_.get();
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (design.kind == Kind::AutoSizeLabel) sizeLabelToText(control);
+        if (design.kind == Kind::AutoSizeLabel) win::sizeLabelToText(control);
         if (design.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
-    }
+    });
     // The pick-nodes command waits for an origin.
-    EnableWindow(GetDlgItem(hwnd_, IdCommand1), FALSE);
+    EnableWindow(GetDlgItem(hwnd_, IdPickNodesButton), FALSE);
 }
 
 LRESULT MainWindow::onCtlColorEdit(HDC dc, HWND control) {
@@ -217,13 +197,13 @@ LRESULT MainWindow::onCtlColorEdit(HDC dc, HWND control) {
 
 LRESULT MainWindow::onCtlColorStatic(HDC dc, HWND control) {
     const int id = GetDlgCtrlID(control);
-    if (id == IdLabel3 || id == IdLabel1) SetTextColor(dc, kLabelBlue);
+    if (id == IdScaleFactorLabel || id == IdDecimalsLabel) SetTextColor(dc, kLabelBlue);
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
 }
 
 void MainWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
-    if (item.CtlID != IdImage1) return;
+    if (item.CtlID != IdSectionPicture) return;
     // Decoded when first drawn: it lies below the short window, which most sessions never leave.
     if (!sectionPicture_.loaded()) sectionPicture_.load(instance_, IDR_SECTION_JPG);
     sectionPicture_.drawStretched(item.hDC, item.rcItem);
@@ -234,7 +214,7 @@ void MainWindow::onActivate(bool active) {
     if (!active) {
         lastFocus_ = GetFocus();
     } else {
-        HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) ? lastFocus_ : GetDlgItem(hwnd_, IdText8);
+        HWND target = lastFocus_ && IsChild(hwnd_, lastFocus_) ? lastFocus_ : GetDlgItem(hwnd_, IdOutputBox);
         // Coming back to the tool is no focus move of the user's: the selection stays as it
         // was, so one keystroke cannot replace the node list.
         reactivating_ = true;
@@ -244,27 +224,26 @@ void MainWindow::onActivate(bool active) {
 }
 
 void MainWindow::onCommand(int id, int notification) {
-    switch (id) {
-    case IdText1:
-    case IdText3:
-    case IdText8:
+    if (id == IdDecimalsBox || id == IdScaleFactorBox || id == IdOutputBox) {
         if (notification == EN_SETFOCUS || notification == EN_KILLFOCUS)
             onFieldFocus(GetDlgItem(hwnd_, id), notification == EN_SETFOCUS);
+        return;
+    }
+    if (notification != BN_CLICKED) return;
+    switch (id) {
+    case IdExitButton:
+        onExit();
+    case IdHelpButton:
+        onHelp();
         break;
-    case IdCommand2:
-        if (notification == BN_CLICKED) onExit();
+    case IdMoreSoftwareButton:
+        about::moreSoftware(instance_, hwnd_);
         break;
-    case IdCommand4:
-        if (notification == BN_CLICKED) onHelp();
+    case IdInitialiseOriginButton:
+        onInitialiseOrigin();
         break;
-    case IdCommand5:
-        if (notification == BN_CLICKED) about::moreSoftware(instance_, hwnd_);
-        break;
-    case IdCommand3:
-        if (notification == BN_CLICKED) onInitialiseOrigin();
-        break;
-    case IdCommand1:
-        if (notification == BN_CLICKED) onPickNodes();
+    case IdPickNodesButton:
+        onPickNodes();
         break;
     default:
         break;
@@ -283,7 +262,7 @@ void MainWindow::onFieldFocus(HWND field, bool gained) {
 }
 
 void MainWindow::onHelp() {
-    const int height = twipsToPixels(help_.press(), tpp_.y);
+    const int height = win::twipsToPixels(help_.press(), tpp_.y);
     RECT outer{};
     GetWindowRect(hwnd_, &outer);
     // Top, left and width stay: the window grows and shrinks at its bottom edge.
@@ -297,11 +276,11 @@ void MainWindow::onExit() {
 }
 
 std::wstring MainWindow::controlText(int id) const {
-    return windowText(GetDlgItem(hwnd_, id));
+    return win::windowText(GetDlgItem(hwnd_, id));
 }
 
 void MainWindow::onInitialiseOrigin() {
-    HWND output = GetDlgItem(hwnd_, IdText8);
+    HWND output = GetDlgItem(hwnd_, IdOutputBox);
     startCommand([output](cad::CadLink& cad, cad::PickState& state) {
         return cad::initialiseOrigin(cad, state, [output] { SetWindowTextW(output, L""); });
     });
@@ -309,9 +288,9 @@ void MainWindow::onInitialiseOrigin() {
 
 void MainWindow::onPickNodes() {
     cad::NodeListInputs inputs;
-    inputs.scaleText = controlText(IdText3);
+    inputs.scaleText = controlText(IdScaleFactorBox);
     // Read from the box at each value: the user may change it while picking.
-    inputs.decimalsText = [decimals = GetDlgItem(hwnd_, IdText1)] { return windowText(decimals); };
+    inputs.decimalsText = [decimals = GetDlgItem(hwnd_, IdDecimalsBox)] { return win::windowText(decimals); };
     wchar_t separator[8] = L".";
     if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 1) inputs.decimalSeparator = separator;
     startCommand([inputs = std::move(inputs)](cad::CadLink& cad, cad::PickState& state) {
@@ -340,8 +319,8 @@ void MainWindow::onCommandDone(LPARAM carried) {
 }
 
 void MainWindow::applyOutcome(const cad::CommandOutcome& outcome) {
-    if (outcome.outputText) SetWindowTextW(GetDlgItem(hwnd_, IdText8), outcome.outputText->c_str());
-    if (outcome.enablePickNodes) EnableWindow(GetDlgItem(hwnd_, IdCommand1), TRUE);
+    if (outcome.outputText) SetWindowTextW(GetDlgItem(hwnd_, IdOutputBox), outcome.outputText->c_str());
+    if (outcome.enablePickNodes) EnableWindow(GetDlgItem(hwnd_, IdPickNodesButton), TRUE);
     for (const cad::UserMessage& message : outcome.messages) {
         const UINT icon = message.icon == cad::MessageIcon::Stop ? MB_ICONSTOP : MB_ICONWARNING;
         MessageBoxW(hwnd_, message.text.c_str(), message.caption.c_str(), MB_OK | icon);

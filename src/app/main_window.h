@@ -8,10 +8,10 @@
 #include <string>
 
 #include "app/gdi_object.h"
-#include "app/picture.h"
-#include "app/placement.h"
-#include "app/twips.h"
-#include "app/window_proc.h"
+#include "win/picture.h"
+#include "win/placement.h"
+#include "win/twips.h"
+#include "win/window_proc.h"
 #include "cad/cad_worker.h"
 #include "cad/pick_commands.h"
 
@@ -29,7 +29,7 @@ public:
     HWND hwnd() const { return hwnd_; }
 
 private:
-    friend LRESULT CALLBACK app::windowProcFor<MainWindow>(HWND, UINT, WPARAM, LPARAM);
+    friend LRESULT CALLBACK win::windowProcFor<MainWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void onCreate();
@@ -54,14 +54,14 @@ private:
     HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;
     bool reactivating_ = false;  // the focus goes back where it was, not moved by the user
-    TwipsPerPixel tpp_;
+    win::TwipsPerPixel tpp_;
     Font uiFont_;
     Font buttonFont_;
     Font instructionsFont_;  // set only where the instructions need a smaller font to fit
-    Picture sectionPicture_;
+    win::Picture sectionPicture_;
     Brush highlightBrush_;        // the pale green of the text box holding the focus
     HWND highlighted_ = nullptr;  // that text box, if one of the three holds the focus
-    HelpToggle help_;
+    win::HelpToggle help_;
     std::wstring cadClass_;  // the automation class the CAD link attaches to or starts
     // The thread that holds the CAD link, the relative origin and the group; made at the
     // first command, it lives as long as the window.

@@ -7,13 +7,13 @@
 
 #include "cad/com_values.h"
 #include "cad/dispatch.h"
+#include "win/texts.h"
+#include "win/window_ops.h"
 
 namespace cad {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-constexpr wchar_t kToolTitle[] = L"Pontiro截面 V2.0";
 
 // What a VB-style client reports when a call is made on an empty object reference.
 CadError noObject() {
@@ -61,9 +61,7 @@ HWND windowTitled(const std::wstring& caption) {
         static BOOL CALLBACK visit(HWND hwnd, LPARAM param) {
             auto* s = reinterpret_cast<Search*>(param);
             if (!IsWindowVisible(hwnd)) return TRUE;
-            const int length = GetWindowTextLengthW(hwnd);
-            std::wstring title(static_cast<size_t>(length) + 1, L'\0');
-            title.resize(static_cast<size_t>(GetWindowTextW(hwnd, title.data(), length + 1)));
+            const std::wstring title = win::windowText(hwnd);
             if (title == s->caption) {
                 s->exact = hwnd;
                 return FALSE;
@@ -92,7 +90,7 @@ public:
             hr = CLSIDFromProgID(className_.c_str(), &clsid);
             if (SUCCEEDED(hr)) hr = CoCreateInstance(clsid, nullptr, CLSCTX_SERVER, IID_PPV_ARGS(&app));
             if (FAILED(hr)) {
-                MessageBoxW(owner_, describeHresult(hr).c_str(), kToolTitle, MB_OK);
+                MessageBoxW(owner_, describeHresult(hr).c_str(), win::kToolCaption, MB_OK);
                 return;
             }
         }

@@ -191,7 +191,7 @@ std::optional<std::int16_t> decimalCount(std::wstring_view text) {
     return static_cast<std::int16_t>(whole);
 }
 
-std::wstring wstr(std::int16_t count) {
+std::wstring decimalPattern(std::int16_t count) {
     if (count == 0) return L"0";
     std::wstring pattern = L"0.";
     if (count > 0) pattern.append(static_cast<std::size_t>(count), L'0');

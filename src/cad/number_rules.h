@@ -22,7 +22,7 @@ std::optional<std::int16_t> decimalCount(std::wstring_view text);
 
 // The decimal pattern for a count: "0" for 0, "0." followed by count zeros otherwise
 // (a negative count gives "0.").
-std::wstring wstr(std::int16_t count);
+std::wstring decimalPattern(std::int16_t count);
 
 // Writes a value with a pattern of the form "0", "0." or "0.00…0". Rounds half away from
 // zero, judged on the value's 15-significant-digit decimal form (itself rounded half away

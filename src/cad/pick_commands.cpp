@@ -62,7 +62,7 @@ std::wstring patternFor(std::wstring_view decimalsText, bool& tooMany, bool& too
         tooMany = true;
         count = kMaxDecimals;
     }
-    return wstr(*count);
+    return decimalPattern(*count);
 }
 
 }  // namespace

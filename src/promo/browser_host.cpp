@@ -11,7 +11,7 @@
 #include <new>
 #include <utility>
 
-#include "app/window_ops.h"
+#include "win/window_ops.h"
 #include "promo/browser_rules.h"
 #include "promo/promo_window_ids.h"
 
@@ -306,7 +306,7 @@ private:
             const wchar_t* address = textArgument(params, 0);
             const VARIANT* flags = params.cArgs > 2 ? &params.rgvarg[2] : nullptr;
             const bool userAsked = flags && (flags->vt == VT_I4 || flags->vt == VT_UI4) && flags->lVal & NWMF_USERINITED;
-            if (userAsked && address && opensInUserBrowser(address)) app::shellOpen(container_, address);
+            if (userAsked && address && opensInUserBrowser(address)) win::shellOpen(container_, address);
             break;
         }
         case DISPID_NEWWINDOW2:

@@ -1,11 +1,14 @@
 #include "promo/docking.h"
 
+#include "win/placement.h"
+
 namespace promo {
 
 EdgePosition edgePosition(Edge edge, float screenWidth, float windowWidth, float screenHeight,
                           float windowHeight) {
     EdgePosition p;
-    p.top = (screenHeight - windowHeight) / 3.0f;
+    // As high as a centred window.
+    p.top = win::centredPosition(screenWidth, windowWidth, screenHeight, windowHeight).top;
     p.left = edge == Edge::Right ? screenWidth - windowWidth : 0.0f;
     return p;
 }

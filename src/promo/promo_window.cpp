@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "app/instructions.h"
-#include "app/window_ops.h"
+#include "win/texts.h"
+#include "win/window_ops.h"
 #include "promo/promo_window_ids.h"
 #include "resource.h"
 
 namespace promo {
 namespace {
 
-using app::TwipsRect;
+using win::TwipsRect;
 
 constexpr wchar_t kPaneClass[] = L"PontiroBrowserPane";
 constexpr COLORREF kBackground = 0x00F0D2C5;
@@ -46,9 +46,9 @@ struct GlyphSpec {
 };
 // Above the pane, so that a user can reach them.
 constexpr std::array kGlyphs{
-    GlyphSpec{IdImage2, {1680, 600, 435, 435}},
-    GlyphSpec{IdImage1, {1155, 600, 435, 435}},
-    GlyphSpec{IdLabel1, {0, 8760, 495, 420}},
+    GlyphSpec{IdCloseGlyph, {1680, 600, 435, 435}},
+    GlyphSpec{IdMinimiseGlyph, {1155, 600, 435, 435}},
+    GlyphSpec{IdCloseLabel, {0, 8760, 495, 420}},
 };
 
 UINT locationQueryMessage() {
@@ -112,15 +112,9 @@ bool registerClasses(HINSTANCE instance) {
     pane.lpszClassName = kPaneClass;
     if (!RegisterClassExW(&pane)) return false;
 
-    WNDCLASSEXW wc{};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = &app::windowProcFor<PromoWindow>;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = nullptr;  // painted with the window's own colour
-    wc.lpszClassName = kPromoWindowClass;
-    return RegisterClassExW(&wc) != 0;
+    // No background brush: painted with the window's own colour.
+    return win::registerClassFor<PromoWindow>(instance, kPromoWindowClass, nullptr,
+                                              LoadIconW(instance, MAKEINTRESOURCEW(IDI_APP)));
 }
 
 }  // namespace
@@ -140,11 +134,11 @@ void PromoWindow::unload() {
 
 bool PromoWindow::create() {
     if (!registerClasses(instance_)) return false;
-    tpp_ = app::screenTwipsPerPixel();
+    tpp_ = win::screenTwipsPerPixel();
     background_.reset(CreateSolidBrush(kBackground));
     // Created where the load step puts it, already topmost: moving it there afterwards
     // would cost two more trips through the window manager at every start.
-    const app::TopmostPixels place = placementAtEdge();
+    const win::TopmostPixels place = placementAtEdge();
     CreateWindowExW(kExStyle | WS_EX_TOPMOST, kPromoWindowClass, kPromoTitle, kStyle, place.x, place.y, place.cx,
                     place.cy, nullptr, nullptr, instance_, this);
     return hwnd_ != nullptr;
@@ -152,9 +146,6 @@ bool PromoWindow::create() {
 
 LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_CREATE:
-        onCreate();
-        return 0;
     case WM_ERASEBKGND: {
         RECT client{};
         GetClientRect(hwnd_, &client);
@@ -164,12 +155,6 @@ LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
         SetBkColor(reinterpret_cast<HDC>(wParam), kBackground);
         return reinterpret_cast<LRESULT>(background_.get());
-    case WM_DRAWITEM:
-        onDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
-        return TRUE;
-    case WM_COMMAND:
-        onCommand(LOWORD(wParam), HIWORD(wParam));
-        return 0;
     case WM_TIMER:
         onTimer(wParam);
         return 0;
@@ -205,20 +190,16 @@ void PromoWindow::onCreate() {
 }
 
 void PromoWindow::createControls() {
-    const app::PixelRect pane = app::toPixels(kPaneRect, tpp_);
-    paneContainer_ = CreateWindowExW(0, kPaneClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                                     pane.left, pane.top, pane.width, pane.height, hwnd_,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(IdBrowserPane)), instance_,
-                                     nullptr);
+    paneContainer_ = win::createChild(
+        hwnd_, instance_, tpp_, {IdBrowserPane, kPaneClass, WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, kPaneRect, L""});
     if (paneContainer_) PostMessageW(hwnd_, kCreatePaneMessage, 0, 0);
-    for (const GlyphSpec& design : kGlyphs) {
-        const app::PixelRect px = app::toPixels(design.rect, tpp_);
-        const DWORD kind = design.id == IdLabel1 ? SS_LEFT : SS_OWNERDRAW;
-        HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | SS_NOTIFY | kind,
-                                       px.left, px.top, px.width, px.height, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), instance_, nullptr);
-        if (control) SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
+    const auto childFor = [](const GlyphSpec& design) {
+        const DWORD kind = design.id == IdCloseLabel ? SS_LEFT : SS_OWNERDRAW;
+        return win::ChildControl{design.id, L"STATIC", WS_CLIPSIBLINGS | SS_NOTIFY | kind, 0, design.rect, L""};
+    };
+    win::createChildren(hwnd_, instance_, tpp_, kGlyphs, childFor, [](const GlyphSpec&, HWND control) {
+        SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    });
 }
 
 // The control, then its page, which loads by itself; nothing is reported back.
@@ -230,22 +211,19 @@ void PromoWindow::createPane() {
         paneContainer_ = nullptr;
         return;
     }
-    const std::wstring url = std::wstring(app::kHomePageAddress) + pagePath_;
+    const std::wstring url = std::wstring(win::kHomePageAddress) + pagePath_;
     (void)pane_.navigate(url.c_str());
 }
 
-// The promotion window's own CenterForm1 (at its edge, a third of the way down the free
-// height), then the topmost placement's own rounding of that rectangle.
-app::TopmostPixels PromoWindow::placementAtEdge() const {
-    const int width = app::twipsToPixels(kWindowWidthTwips, tpp_.x);
-    const int height = app::twipsToPixels(kWindowHeightTwips, tpp_.y);
+// At its edge, as high as a centred window, with the topmost placement's own rounding.
+win::TopmostPixels PromoWindow::placementAtEdge() const {
+    const int width = win::twipsToPixels(kWindowWidthTwips, tpp_.x);
+    const int height = win::twipsToPixels(kWindowHeightTwips, tpp_.y);
     const EdgePosition p = edgePosition(edge_, static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * tpp_.x),
                                         static_cast<float>(width * tpp_.x),
                                         static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp_.y),
                                         static_cast<float>(height * tpp_.y));
-    const int left = app::twipsToPixels(p.left, tpp_.x);
-    const int top = app::twipsToPixels(p.top, tpp_.y);
-    return app::topmostPixels(left * tpp_.x, top * tpp_.y, width * tpp_.x, height * tpp_.y, tpp_);
+    return win::topmostAt(p.left, p.top, width, height, tpp_);
 }
 
 void PromoWindow::onTimer(UINT_PTR id) {
@@ -296,8 +274,8 @@ void PromoWindow::dockNow() {
         else KillTimer(hwnd_, kRevealedTimer);
     }
     if (!move) return;
-    const int x = app::twipsToPixels(move->left, tpp_.x);
-    const int y = app::twipsToPixels(move->top, tpp_.y);
+    const int x = win::twipsToPixels(move->left, tpp_.x);
+    const int y = win::twipsToPixels(move->top, tpp_.y);
     movingItself_ = true;
     // Most steps land where the window already is; moving it there again would only cost time.
     if (x != rect.left || y != rect.top)
@@ -308,16 +286,16 @@ void PromoWindow::dockNow() {
 
 void PromoWindow::onCommand(int id, int notification) {
     switch (id) {
-    case IdImage2:
+    case IdCloseGlyph:
         // Closes this window only: the node list lives in the main window, which alone ends
         // the tool.
         if (notification == STN_CLICKED) unload();
         break;
-    case IdImage1:
+    case IdMinimiseGlyph:
         // Nothing in the tool restores it; the docking step leaves it alone.
         if (notification == STN_CLICKED) ShowWindow(hwnd_, SW_MINIMIZE);
         break;
-    case IdLabel1:
+    case IdCloseLabel:
         if (notification == STN_DBLCLK) unload();
         break;
     default:
@@ -327,11 +305,11 @@ void PromoWindow::onCommand(int id, int notification) {
 
 // The glyphs are decoded when first drawn, which keeps the decoder out of the tool's start.
 void PromoWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
-    if (item.CtlID == IdImage2) {
+    if (item.CtlID == IdCloseGlyph) {
         if (!closeGlyph_.loaded()) closeGlyph_.load(instance_, IDR_CLOSE_JPG);
         closeGlyph_.drawStretched(item.hDC, item.rcItem);
     }
-    if (item.CtlID == IdImage1) {
+    if (item.CtlID == IdMinimiseGlyph) {
         if (!minimiseGlyph_.loaded()) minimiseGlyph_.load(instance_, IDR_MINIMISE_JPG);
         minimiseGlyph_.drawStretched(item.hDC, item.rcItem);
     }
@@ -344,12 +322,12 @@ LRESULT PromoWindow::answerLocationQuery() const {
 
 namespace {
 
-PromoWindow& adfrm() {
+PromoWindow& rightPromotion() {
     static PromoWindow window(Edge::Right, L"/gdownload.htm");
     return window;
 }
 
-PromoWindow& ad1frm() {
+PromoWindow& leftPromotion() {
     static PromoWindow window(Edge::Left, L"/bdownload.htm");
     return window;
 }
@@ -357,13 +335,13 @@ PromoWindow& ad1frm() {
 }  // namespace
 
 void showPromotionWindows(HINSTANCE instance) {
-    adfrm().show(instance);
-    ad1frm().show(instance);
+    rightPromotion().show(instance);
+    leftPromotion().show(instance);
 }
 
 void unloadPromotionWindows() {
-    adfrm().unload();
-    ad1frm().unload();
+    rightPromotion().unload();
+    leftPromotion().unload();
 }
 
 }  // namespace promo

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "app/gdi_object.h"
-#include "app/picture.h"
-#include "app/placement.h"
-#include "app/twips.h"
-#include "app/window_proc.h"
+#include "win/picture.h"
+#include "win/placement.h"
+#include "win/twips.h"
+#include "win/window_proc.h"
 #include "promo/browser_host.h"
 #include "promo/docking.h"
 
@@ -34,14 +34,14 @@ public:
     void pointerArrived();
 
 private:
-    friend LRESULT CALLBACK app::windowProcFor<PromoWindow>(HWND, UINT, WPARAM, LPARAM);
+    friend LRESULT CALLBACK win::windowProcFor<PromoWindow>(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     bool create();
     void onCreate();
     void createControls();
     void createPane();
-    app::TopmostPixels placementAtEdge() const;
+    win::TopmostPixels placementAtEdge() const;
     void onTimer(UINT_PTR id);
     void onWindowMoved(const WINDOWPOS& position);
     void armDocking();
@@ -55,17 +55,17 @@ private:
     HINSTANCE instance_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND paneContainer_ = nullptr;
-    app::TwipsPerPixel tpp_;
+    win::TwipsPerPixel tpp_;
     app::Brush background_;
-    app::Picture closeGlyph_;
-    app::Picture minimiseGlyph_;
+    win::Picture closeGlyph_;
+    win::Picture minimiseGlyph_;
     BrowserPane pane_;
     bool dockingArmed_ = false;     // the start delay is over
     bool watchingPointer_ = false;  // revealed under the pointer: its leaving is watched for
     bool movingItself_ = false;     // a move of the docking's own, not one to react to
 };
 
-// The main window's start-up: shows adfrm (right edge) then ad1frm (left edge).
+// The main window's start-up: shows the right edge window, then the left.
 void showPromotionWindows(HINSTANCE instance);
 // Takes both windows down (their panes with them) while COM is still initialised.
 void unloadPromotionWindows();

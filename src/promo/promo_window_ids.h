@@ -7,10 +7,10 @@ inline constexpr wchar_t kPromoWindowClass[] = L"PontiroPromoWindow";
 inline constexpr wchar_t kPromoTitle[] = L"休息一下，马上回来！";
 
 enum PromoControlId : int {
-    IdBrowserPane = 501,  // WebBrowser1's container
-    IdImage2 = 502,       // close glyph
-    IdImage1 = 503,       // minimise glyph
-    IdLabel1 = 504,       // double-click closes this window
+    IdBrowserPane = 501,  // the browser control's container
+    IdCloseGlyph = 502,
+    IdMinimiseGlyph = 503,
+    IdCloseLabel = 504,  // a double click closes the window
 };
 
 // Test query, registered by name: the window answers with a global atom holding its pane's

@@ -23,7 +23,7 @@ void require(bool ok, const char* what) {
 // [-]digits[,digits] with exactly the pattern's decimals, no minus on a zero, and reading
 // back within half a unit of the last decimal.
 void checkWritten(double value, std::int16_t count) {
-    const auto text = cad::writeValue(value, cad::wstr(count), L",");
+    const auto text = cad::writeValue(value, cad::decimalPattern(count), L",");
     require(text.has_value() == std::isfinite(value), "written exactly when finite");
     if (!text) return;
     const std::size_t sign = (*text)[0] == L'-' ? 1 : 0, comma = text->find(L',');

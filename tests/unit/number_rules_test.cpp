@@ -52,7 +52,7 @@ TEST(DecimalCount, FloorThatFitsSixteenBitsThenPattern) {
     for (const auto& [text, expected] : rows) EXPECT_EQ(decimalCount(text), expected) << text;
     for (const auto& [count, pattern] : std::vector<std::pair<std::int16_t, std::wstring>>{
              {0, L"0"}, {1, L"0.0"}, {3, L"0.000"}, {-1, L"0."}, {-32768, L"0."}, {32767, L"0." + zeros(32767)}})
-        EXPECT_EQ(wstr(count), pattern) << count;
+        EXPECT_EQ(decimalPattern(count), pattern) << count;
 }
 
 TEST(WriteValue, Table) {
@@ -78,7 +78,7 @@ TEST(WriteValue, Table) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.value << " with " << r.count);
-        EXPECT_EQ(writeValue(r.value, wstr(r.count), L".").value_or(L"<none>"), r.expected);
+        EXPECT_EQ(writeValue(r.value, decimalPattern(r.count), L".").value_or(L"<none>"), r.expected);
     }
     EXPECT_EQ(writeValue(-300, L"0.", L","), L"-300,");
     EXPECT_EQ(writeValue(2.25, L"0.00", L"<>"), L"2<>25");

@@ -1,15 +1,15 @@
 // Window geometry rules: docking, edge placement, centring, topmost pixels, twips.
 #include <gtest/gtest.h>
 
-#include "app/placement.h"
-#include "app/twips.h"
+#include "win/placement.h"
+#include "win/twips.h"
 #include "promo/browser_rules.h"
 #include "promo/docking.h"
 
 namespace {
 
 using namespace promo;
-using app::TopmostPixels;
+using win::TopmostPixels;
 
 TEST(DockingStep, Table) {
     constexpr auto N = WindowState::Normal;
@@ -65,7 +65,7 @@ TEST(EdgeAndCentredPlacement, Table) {
     const Row centred[] = {{Edge::Left, 15360, 4230, 11520, 4080, 5565, 2480},
                            {Edge::Left, 15360, 4235, 11520, 11520, 5562.5f, 0},
                            {Edge::Left, 15360, 16360, 11520, 12120, -500, -200}};
-    for (const auto& r : centred) check(app::centredPosition(r.sw, r.ww, r.sh, r.wh), r);
+    for (const auto& r : centred) check(win::centredPosition(r.sw, r.ww, r.sh, r.wh), r);
 }
 
 TEST(TopmostPixels, XRoundedHalfEvenTheRestIntegerDivisions) {
@@ -78,13 +78,19 @@ TEST(TopmostPixels, XRoundedHalfEvenTheRestIntegerDivisions) {
                         {7105, 7105, 4230, 4080, 7.5, {947, 888, 528, 510}},
                         {7105, 7105, 4230, 4080, 12, {592, 592, 352, 340}}};
     for (const auto& r : rows)
-        EXPECT_EQ(app::topmostPixels(r.l, r.t, r.w, r.h, {r.tpp, r.tpp}), r.expected) << r.l << " at " << r.tpp;
+        EXPECT_EQ(win::topmostPixels(r.l, r.t, r.w, r.h, {r.tpp, r.tpp}), r.expected) << r.l << " at " << r.tpp;
     for (const auto& [v, even] : {std::pair{-0.5, 0.0}, {-1.5, -2.0}, {-2.5, -2.0}, {-2.6, -3.0}})
-        EXPECT_EQ(app::roundHalfEven(v), even) << v;
+        EXPECT_EQ(win::roundHalfEven(v), even) << v;
 }
 
+// The press counter, seen and set from outside as only a test needs to.
+struct CountedHelpToggle : win::HelpToggle {
+    std::int16_t count() const { return count_; }
+    void setCount(std::int16_t count) { count_ = count; }
+};
+
 TEST(HelpToggle, AlternatesTallFirstAndAcrossTheCounterWrap) {
-    app::HelpToggle help;
+    CountedHelpToggle help;
     EXPECT_EQ(help.press(), 6700);
     EXPECT_EQ(help.press(), 4080);
     help.setCount(32766);
@@ -95,16 +101,16 @@ TEST(HelpToggle, AlternatesTallFirstAndAcrossTheCounterWrap) {
 }
 
 TEST(Twips, FactorsAndRounding) {
-    EXPECT_EQ(app::twipsPerPixelForDpi(192, 144).y, 10.0);
-    EXPECT_EQ(app::twipsPerPixelForDpi(0, -1).x, 15.0);  // a broken device context
-    EXPECT_EQ(app::twipsPerPixelForDpi(0, -1).y, 15.0);
+    EXPECT_EQ(win::twipsPerPixelForDpi(192, 144).y, 10.0);
+    EXPECT_EQ(win::twipsPerPixelForDpi(0, -1).x, 15.0);  // a broken device context
+    EXPECT_EQ(win::twipsPerPixelForDpi(0, -1).y, 15.0);
     // -10 twips (a revealed window) must stay -1 pixel at every common factor.
-    for (double f : {15.0, 12.0, 10.0, 7.5}) EXPECT_EQ(app::twipsToPixels(-10, f), -1) << f;
-    EXPECT_EQ(app::twipsToPixels(40, 15), 3);
-    EXPECT_EQ(app::twipsToPixels(-7.5, 15), -1);
-    EXPECT_EQ(app::twipsToPixels(7.5, 15), 1);
-    EXPECT_EQ(app::toPixels({1920, 240, 2055, 3015}, app::twipsPerPixelForDpi(120, 120)),
-              (app::PixelRect{160, 20, 171, 251}));
+    for (double f : {15.0, 12.0, 10.0, 7.5}) EXPECT_EQ(win::twipsToPixels(-10, f), -1) << f;
+    EXPECT_EQ(win::twipsToPixels(40, 15), 3);
+    EXPECT_EQ(win::twipsToPixels(-7.5, 15), -1);
+    EXPECT_EQ(win::twipsToPixels(7.5, 15), 1);
+    EXPECT_EQ(win::toPixels({1920, 240, 2055, 3015}, win::twipsPerPixelForDpi(120, 120)),
+              (win::PixelRect{160, 20, 171, 251}));
 }
 
 TEST(BrowserPane, EmulationNameAddressesAndColour) {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cad/com_values.h"
-#include "app/window_ops.h"
+#include "win/window_ops.h"
 #include "cad/cad_worker.h"
 #include "cad/dispatch.h"
 
@@ -205,11 +205,11 @@ HMODULE WINAPI oldLoader(LPCWSTR name, HANDLE, DWORD flags) {
 }
 
 TEST(Shell, LoadedWithoutTheSearchFlagAndNeverAFailureKept) {
-    EXPECT_EQ(app::shellExecuteFunction(failingLoad), nullptr);
+    EXPECT_EQ(win::shellExecuteFunction(failingLoad), nullptr);
     EXPECT_EQ(loads, 2) << "the search flag, then the system folder's path";
-    const auto found = app::shellExecuteFunction(oldLoader);
+    const auto found = win::shellExecuteFunction(oldLoader);
     EXPECT_EQ(reinterpret_cast<void*>(found), GetProcAddress(GetModuleHandleW(L"shell32.dll"), "ShellExecuteW"));
-    EXPECT_EQ(app::shellExecuteFunction(failingLoad), found) << "a found function is kept";
+    EXPECT_EQ(win::shellExecuteFunction(failingLoad), found) << "a found function is kept";
     EXPECT_EQ(loads, 4);
 }
 

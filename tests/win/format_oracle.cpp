@@ -62,7 +62,7 @@ TEST(FormatOracle, WriteValueAgreesWithVarFormat) {
     }
     int failures = 0, excused = 0;
     for (const auto& [value, count] : cases) {
-        const std::wstring pattern = cad::wstr(static_cast<std::int16_t>(count));
+        const std::wstring pattern = cad::decimalPattern(static_cast<std::int16_t>(count));
         const std::wstring mine = cad::writeValue(value, pattern, L".").value_or(L"<refused>");
         const std::wstring wine = varFormat(value, pattern);
         if (mine == wine || (wineQuirk(value, count, mine) == wine && ++excused)) continue;

@@ -37,7 +37,7 @@ def lines(*rows):
 
 
 # The sleep lets the posted click land before the driver asks whether a command runs.
-WORDS = {"init": ["click:Command3", "sleep:400", "wait:60"], "pick": ["click:Command1", "sleep:400", "wait:120"],
+WORDS = {"init": ["click:initialise", "sleep:400", "wait:60"], "pick": ["click:pickNodes", "sleep:400", "wait:120"],
          "register": [f"run:{winpath(STANDIN)} --register"]}
 
 
@@ -56,7 +56,7 @@ def pointer(name, at, vertices):
     # Real clicks on the drawing of a stand-in a person started: the origin, then the nodes.
     (x0, y0), *nodes = vertices
     clicks = [s for x, y in nodes for s in (at(x, y), "sleep:1000")]
-    return ["click:Command3", "sleep:2000", at(x0, y0), "wait:30", "click:Command1", "sleep:2000", *clicks,
+    return ["click:initialise", "sleep:2000", at(x0, y0), "wait:30", "click:pickNodes", "sleep:2000", *clicks,
             "key:enter", "wait:30", "snapshot:pick", f"screenshot:{OUT}/{name}.png"]
 
 
@@ -78,8 +78,8 @@ def picked(*rows):
 
 ROWS = [
     row("worked-example", run_pick((100, 50), EXAMPLE) + run_pick((100, 50), EXAMPLE)[1:] * 2,
-        "set:Text1=2 init snapshot:init pick snapshot:pick set:Text1=0 pick snapshot:whole "
-        "set:Text3=0.001 set:Text1=3 pick snapshot:scaled",
+        "set:decimals=2 init snapshot:init pick snapshot:pick set:decimals=0 pick snapshot:whole "
+        "set:scale=0.001 set:decimals=3 pick snapshot:scaled",
         {"init": ("", True), "pick": (lines("0.00 0.00", "300.00 0.00", "300.00 212.40", "-17.25 212.40"), True),
          "whole": (lines("0 0", "300 0", "300 212", "-17 212"), True),
          "scaled": (lines("0.000 0.000", "0.300 0.000", "0.300 0.212", "-0.017 0.212"), True)},
@@ -87,8 +87,8 @@ ROWS = [
                "prompts": [ORIGIN] + prompts(1, 2, 3, 4, 5) * 3, "colours": [1] + [3] * 12, "grouped": [1, 4, 4, 4],
                "into": [0, 0, 0, 0], "marks": [[x, y, 0] for x, y in [(100, 50)] + EXAMPLE * 3]}),
     row("short-runs", "point 10 20,enter,point 5 6 7,esc,point -1 2,point 3 4,rightclick,point 7 8,enter".split(","),
-        "set:Text8=old init snapshot:init set:Text8=old pick snapshot:none set:Text1=1 pick snapshot:one "
-        "set:Text3=-2 pick snapshot:negative set:Text3= pick snapshot:empty",
+        "set:output=old init snapshot:init set:output=old pick snapshot:none set:decimals=1 pick snapshot:one "
+        "set:scale=-2 pick snapshot:negative set:scale= pick snapshot:empty",
         {"init": ("", True), "none": ("", True), "one": (lines("-5.0 -14.0"), True),
          "negative": (lines("22.0 36.0", "14.0 32.0"), True), "empty": (lines("0.0 0.0"), True)},
         facts={"grouped": [1, 1, 2, 1], "marks": [[10, 20, 0], [5, 6, 0], [-1, 2, 0], [3, 4, 0], [7, 8, 0]]}),
@@ -101,7 +101,7 @@ ROWS = [
          "after": (lines("1 1"), True)},
         facts={"colours": [1, 3, 1, 3], "into": [0, 0, 1, 1]}),
     row("bad-inputs", run_pick((0, 0), [(1.25, 2)]),
-        "init set:Text3=1e999 pick snapshot:scale set:Text3=1 set:Text1=40000 pick snapshot:decimals",
+        "init set:scale=1e999 pick snapshot:scale set:scale=1 set:decimals=40000 pick snapshot:decimals",
         {"scale": ("", True), "decimals": (lines("1.250000000000000 2.000000000000000"), True)},
         [("提示", "缩放因子不是有效的数值。"), ("提示", "小数位数超出范围，节点已按 15 位小数写出。")],
         facts={"prompts": [ORIGIN] + prompts(1, 2)}),
@@ -163,7 +163,7 @@ ROWS = [
     row("killed-in-appenditems-pick", ONE, FAULT_RUN, picked("1 1"), [GROUP_FAILED], ["die_at = Group.AppendItems:2"],
         {"faults": ["Group.AppendItems"]}, "new", long=True),
     row("answer-after-60s", ["point 0 0", "point 1 1 delay=60000", "enter"],
-        "init click:Command1 sleep:5000 snapshot:waiting wait:120 snapshot:fault",
+        "init click:pickNodes sleep:5000 snapshot:waiting wait:120 snapshot:fault",
         {"waiting": ("", True), "fault": (lines("1 1"), True)}, recovery="same", long=True),
 ]
 RECOVERY_ANSWERS = run_pick((10, 10), [(20, 30), (40, 50)])
@@ -300,7 +300,7 @@ class Picking(unittest.TestCase):
                 snaps = {s["label"]: s for s in result["snapshots"]}
                 if r.shown is not None:
                     self.check("output box and pick-nodes button at each snapshot",
-                               {label: (s["text8"], s["command1"]) for label, s in snaps.items()},
+                               {label: (s["output"], s["pickEnabled"]) for label, s in snaps.items()},
                                {**r.shown, **({"recovered": (lines("10 20", "30 40"), True)} if r.recovery else {})})
                 self.check("message boxes", [seen(m) for m in result["messages"]], list(r.boxes))
                 calls, events = journal_of(journal)

@@ -20,7 +20,7 @@ TEST(About, PartsLinksAndTooltips) {
     Process process;
     HWND main = launchTool(process, arg(0));
     ASSERT_TRUE(http.ok && mailto.ok && main) << "recorder registered, tool started";
-    PostMessageW(GetDlgItem(main, app::IdCommand5), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(main, app::IdMoreSoftwareButton), BM_CLICK, 0, 0);
     HWND about = nullptr;
     ASSERT_TRUE(waitFor([&] { return (about = findTopLevel(process.id(), kAboutWindowClass)) != nullptr; }, 10s));
     // Shown modal after the home page was opened, not before: the address comes while it is up.
@@ -36,18 +36,18 @@ TEST(About, PartsLinksAndTooltips) {
 
     // Clicks that open nothing come first: each link's address must then be the only new entry.
     const struct { int id, left, top; const wchar_t *text, *tooltip; const char* opens; } parts[] = {  // twips
-        {IdLabel7, 1320, 720, nullptr, nullptr, nullptr},  // the author's name
-        {IdLabel3, 600, 1080, L"单 位：", nullptr, nullptr},
-        {IdLabel4, 1320, 1800, L"http://www.pontiro.example", L"Toravel", "http://www.pontiro.example"},
-        {IdLblHomepage, 1320, 1440, L"lin.chuan@toravel.example", nullptr, "mailto:lin.chuan@toravel.example"},
-        {IdLabel9, 1320, 1080, nullptr, L"http://www.toravel.example", "http://www.toravel.example"},
-        {IdPicBGHead, 0, 0, L"", nullptr, "http://www.pontiro.example"},  // clicked at its right end
-        {IdPicBGHeadIcon, 240, 120, nullptr, nullptr, "http://www.pontiro.example"},
-        {IdLblBGHeadInfo1, 960, 240, L"Toravel－原创、专业、免费、无限制", L"http://www.toravel.example",
+        {IdAuthorName, 1320, 720, nullptr, nullptr, nullptr},  // the author's name
+        {IdOrganisationLabel, 600, 1080, L"单 位：", nullptr, nullptr},
+        {IdHomePageLink, 1320, 1800, L"http://www.pontiro.example", L"Toravel", "http://www.pontiro.example"},
+        {IdMailLink, 1320, 1440, L"lin.chuan@toravel.example", nullptr, "mailto:lin.chuan@toravel.example"},
+        {IdOrganisationLink, 1320, 1080, nullptr, L"http://www.toravel.example", "http://www.toravel.example"},
+        {IdHeaderStrip, 0, 0, L"", nullptr, "http://www.pontiro.example"},  // clicked at its right end
+        {IdHeaderIcon, 240, 120, nullptr, nullptr, "http://www.pontiro.example"},
+        {IdHeaderText, 960, 240, L"Toravel－原创、专业、免费、无限制", L"http://www.toravel.example",
          "http://www.pontiro.example"},
-        {IdCommand1, 3480, 1440, L"  确  定", nullptr, nullptr},  // OK, last: it closes the window
+        {IdOkButton, 3480, 1440, L"  确  定", nullptr, nullptr},  // OK, last: it closes the window
     };
-    const POINT ok = centreOf(windowRect(GetDlgItem(about, IdCommand1)));
+    const POINT ok = centreOf(windowRect(GetDlgItem(about, IdOkButton)));
     std::map<int, HCURSOR> pointer;  // the pointer's shape over each part
     for (const auto& part : parts) {
         SCOPED_TRACE(part.id);
@@ -56,7 +56,7 @@ TEST(About, PartsLinksAndTooltips) {
         EXPECT_EQ(std::pair(place.left, place.top), std::pair(twipsToPx(part.left, dpi), twipsToPx(part.top, dpi)));
         EXPECT_TRUE(!part.text || windowText(control) == part.text) << "text";
         // The header strip is longer than the window: clicked at the window's right end.
-        const POINT p = part.id == IdPicBGHead ? POINT{windowRect(about).right - 30, windowRect(control).top + 5}
+        const POINT p = part.id == IdHeaderStrip ? POINT{windowRect(about).right - 30, windowRect(control).top + 5}
                                                : centreOf(windowRect(control));
         moveMouseTo(ok.x, ok.y + 40);
         waitFor([&] { return !findTopLevel(process.id(), L"tooltips_class32"); }, 3s);
@@ -82,8 +82,8 @@ TEST(About, PartsLinksAndTooltips) {
     EXPECT_TRUE(waitFor([&] { return !IsWindow(about) && IsWindowEnabled(main); }, 5s)) << "OK closes About";
     // The hand over the three links, and over nothing else.
     for (const auto& part : parts) {
-        const bool link = part.id == IdLabel4 || part.id == IdLblHomepage || part.id == IdLabel9;
-        EXPECT_EQ(pointer[part.id] == pointer[IdLabel4], link) << "hand pointer over part " << part.id;
+        const bool link = part.id == IdHomePageLink || part.id == IdMailLink || part.id == IdOrganisationLink;
+        EXPECT_EQ(pointer[part.id] == pointer[IdHomePageLink], link) << "hand pointer over part " << part.id;
     }
     EXPECT_EQ(opened(log).size(), 7u) << "the home page and six links, nothing else";
 }

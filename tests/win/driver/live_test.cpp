@@ -31,7 +31,7 @@ protected:
             std::ofstream(L"C:\\ProgramData\\PontiroStandin\\config.ini", std::ios::app) << extra << "\r\n";
         }
         ASSERT_NE(main = launchTool(tool, arg(0)), nullptr);
-        PostMessageW(GetDlgItem(main, app::IdCommand3), BM_CLICK, 0, 0);  // 初始化原点
+        PostMessageW(GetDlgItem(main, app::IdInitialiseOriginButton), BM_CLICK, 0, 0);  // 初始化原点
     }
     bool journalHas(const char* text) const {
         std::stringstream content;
@@ -42,12 +42,12 @@ protected:
     // 帮助 clicked with the real pointer: the window grows or shrinks within seconds.
     bool helpToggles() const {
         const long before = box(windowRect(main))[3];
-        const POINT help = centreOf(windowRect(GetDlgItem(main, app::IdCommand4)));
+        const POINT help = centreOf(windowRect(GetDlgItem(main, app::IdHelpButton)));
         clickAt(help.x, help.y);
         return waitFor([&] { return box(windowRect(main))[3] != before; }, 3s);
     }
     void exitWithTheButton() {
-        const POINT exit = centreOf(windowRect(GetDlgItem(main, app::IdCommand2)));
+        const POINT exit = centreOf(windowRect(GetDlgItem(main, app::IdExitButton)));
         clickAt(exit.x, exit.y);
         EXPECT_TRUE(tool.waitExit(5s)) << "退出 ends the tool while the CAD holds its call";
     }
@@ -112,7 +112,7 @@ TEST_F(Live, APromptAnsweredLateEndsTheCommand) {
     std::vector<SeenBox> boxes;
     EXPECT_TRUE(waitIdle(main, tool.id(), boxes, 30s));
     EXPECT_TRUE(boxes.empty()) << json(boxes.empty() ? L"" : boxes[0].text);
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, app::IdCommand1))) << "the origin is set";
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(main, app::IdPickNodesButton))) << "the origin is set";
     EXPECT_TRUE(journalHas("\"member\":\"AppendItems\"")) << "the origin mark grouped";
     exitWithTheButton();
 }

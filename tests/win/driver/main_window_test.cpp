@@ -66,18 +66,18 @@ TEST_F(MainWindow, Layout) {
     // Controls in twips (the field names as wide as their texts) and their texts as drawn: the
     // field names blue in the message font, the buttons in 宋体 9 pt. The picture lies below.
     const struct { int id; Box twips; const wchar_t* text; } controls[] = {
-        {app::IdText8, {1920, 240, 2055, 3015}, L""}, {app::IdCommand3, {360, 1080, 1215, 375}, L"  初始化原点"},
-        {app::IdText3, {1080, 240, 615, 270}, L"1"}, {app::IdCommand1, {360, 1560, 1215, 375}, L"  点取节点"},
-        {app::IdImage1, {360, 3600, 3495, 960}, L""}, {app::IdCommand5, {360, 2040, 1215, 375}, L"  更多软件"},
-        {app::IdLabel3, {240, 285, 0, 0}, L"缩放因子"}, {app::IdCommand4, {360, 2520, 1215, 375}, L"  帮  助"},
-        {app::IdLabel1, {240, 645, 0, 0}, L"小数位数"}, {app::IdCommand2, {360, 3000, 1215, 375}, L"  退  出"}};
+        {app::IdOutputBox, {1920, 240, 2055, 3015}, L""}, {app::IdInitialiseOriginButton, {360, 1080, 1215, 375}, L"  初始化原点"},
+        {app::IdScaleFactorBox, {1080, 240, 615, 270}, L"1"}, {app::IdPickNodesButton, {360, 1560, 1215, 375}, L"  点取节点"},
+        {app::IdSectionPicture, {360, 3600, 3495, 960}, L""}, {app::IdMoreSoftwareButton, {360, 2040, 1215, 375}, L"  更多软件"},
+        {app::IdScaleFactorLabel, {240, 285, 0, 0}, L"缩放因子"}, {app::IdHelpButton, {360, 2520, 1215, 375}, L"  帮  助"},
+        {app::IdDecimalsLabel, {240, 645, 0, 0}, L"小数位数"}, {app::IdExitButton, {360, 3000, 1215, 375}, L"  退  出"}};
     for (const auto& c : controls) {
         SCOPED_TRACE(c.id);
         const bool label = c.twips[2] == 0, button = c.twips[3] == 375;
         const Box placed = box(rectInParentClient(item(c.id)));
         EXPECT_EQ(label ? (Box{placed[0], placed[1], 0, 0}) : placed, pxBox(c.twips, dpi));
         EXPECT_EQ(windowText(item(c.id)), c.text);
-        EXPECT_EQ(IsWindowEnabled(item(c.id)) != 0, c.id != app::IdCommand1) << "点取节点 waits for an origin";
+        EXPECT_EQ(IsWindowEnabled(item(c.id)) != 0, c.id != app::IdPickNodesButton) << "点取节点 waits for an origin";
         if (button) expectDrawnAs(screen, item(c.id), c.text, song, DT_CENTER | DT_VCENTER | DT_SINGLELINE, 3);
         if (!label) continue;
         expectDrawnAs(screen, item(c.id), c.text, message, DT_SINGLELINE, 0);
@@ -86,33 +86,33 @@ TEST_F(MainWindow, Layout) {
     }
     // Tab skips the field names and the disabled button, and types nothing into the output box.
     SetForegroundWindow(main);
-    for (int id : {app::IdText3, app::IdText1, app::IdCommand3, app::IdCommand4, app::IdCommand5, app::IdCommand2,
-                   app::IdText8})
+    for (int id : {app::IdScaleFactorBox, app::IdDecimalsBox, app::IdInitialiseOriginButton, app::IdHelpButton, app::IdMoreSoftwareButton, app::IdExitButton,
+                   app::IdOutputBox})
         EXPECT_TRUE(tabTo(id)) << "Tab to control " << id;
-    EXPECT_EQ(windowText(item(app::IdText8)) + windowText(item(app::IdText1)), L"0") << "output box empty, decimals 0";
+    EXPECT_EQ(windowText(item(app::IdOutputBox)) + windowText(item(app::IdDecimalsBox)), L"0") << "output box empty, decimals 0";
 }
 
 // Help grows and shrinks the window at its bottom edge, to show the picture and instructions.
 TEST_F(MainWindow, HelpTogglesTheHeight) {
     const RECT start = windowRect(main);
     for (int h : {6700, 4080, 6700}) {
-        PostMessageW(item(app::IdCommand4), BM_CLICK, 0, 0);
+        PostMessageW(item(app::IdHelpButton), BM_CLICK, 0, 0);
         waitFor([&] { return box(windowRect(main))[3] == twipsToPx(h, dpi); }, 5s);
         EXPECT_EQ(box(windowRect(main)), (Box{start.left, start.top, start.right - start.left, twipsToPx(h, dpi)}));
     }
-    EXPECT_EQ(windowText(item(app::IdLabel2)), L"操作步骤：\r\n"
+    EXPECT_EQ(windowText(item(app::IdInstructions)), L"操作步骤：\r\n"
                                                L"  1、打开截面图-R2000以上版本\r\n"
                                                L"  2、点击初始化按钮，程序将切换到CAD，选取相对原点\r\n"
                                                L"  3、点击点取节点按钮，依次选择截面节点。\r\n"
                                                L"  更多软件尽在http://www.pontiro.example");
-    EXPECT_EQ(box(rectInParentClient(item(app::IdLabel2))), pxBox({480, 4680, 3255, 1455}, dpi));
+    EXPECT_EQ(box(rectInParentClient(item(app::IdInstructions))), pxBox({480, 4680, 3255, 1455}, dpi));
     // All of it shows: drawn as in the largest message-font size in which the whole text fits.
-    const RECT label = windowRect(item(app::IdLabel2), true);
+    const RECT label = windowRect(item(app::IdInstructions), true);
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     const UINT form = DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX;
-    const std::wstring text = windowText(item(app::IdLabel2));
+    const std::wstring text = windowText(item(app::IdInstructions));
     HFONT font = nullptr;
     for (RECT need{};; ++metrics.lfMessageFont.lfHeight) {
         font = CreateFontIndirectW(&metrics.lfMessageFont);
@@ -124,15 +124,15 @@ TEST_F(MainWindow, HelpTogglesTheHeight) {
         if (need.bottom <= label.bottom && need.right <= label.right) break;
     }
     Sleep(300);
-    expectDrawnAs(capture(windowRect(main)), item(app::IdLabel2), text.c_str(), font, form, 0);
+    expectDrawnAs(capture(windowRect(main)), item(app::IdInstructions), text.c_str(), font, form, 0);
 }
 
 // Each row gives a box the focus, by Tab or as a program would, after putting a text and a
 // caret at 2 into it: the box selects all of it, and only the focused box is pale green.
 TEST_F(MainWindow, FocusSelectsAllAndHighlights) {
     const struct { int id; bool byTab; const wchar_t* text; WORD selectionEnd; } rows[] = {
-        {app::IdText8, false, nullptr, 0}, {app::IdText3, true, L"12.5", 4},  // at start, then by Tab
-        {app::IdText8, false, L"1.25\r\n2.5", 9}, {app::IdText1, false, L"", 0}};
+        {app::IdOutputBox, false, nullptr, 0}, {app::IdScaleFactorBox, true, L"12.5", 4},  // at start, then by Tab
+        {app::IdOutputBox, false, L"1.25\r\n2.5", 9}, {app::IdDecimalsBox, false, L"", 0}};
     SetForegroundWindow(main);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.id);
@@ -155,23 +155,23 @@ TEST_F(MainWindow, FocusSelectsAllAndHighlights) {
 // box, so that one keystroke cannot replace the node list.
 TEST_F(MainWindow, ComingBackKeepsTheSelection) {
     SetForegroundWindow(main);
-    SendMessageW(item(app::IdText8), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0 0\r\n300 0\r\n"));
-    focusControl(item(app::IdText8));
-    ASSERT_TRUE(focusMoves(app::IdText8));
-    SendMessageW(item(app::IdText8), EM_SETSEL, 2, 2);
+    SendMessageW(item(app::IdOutputBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"0 0\r\n300 0\r\n"));
+    focusControl(item(app::IdOutputBox));
+    ASSERT_TRUE(focusMoves(app::IdOutputBox));
+    SendMessageW(item(app::IdOutputBox), EM_SETSEL, 2, 2);
     HWND other = CreateWindowW(L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
     SetForegroundWindow(other);
     ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == other; }, 3s));
     SetForegroundWindow(main);
-    ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == main; }, 3s) && focusMoves(app::IdText8));
+    ASSERT_TRUE(waitFor([&] { return GetForegroundWindow() == main; }, 3s) && focusMoves(app::IdOutputBox));
     Sleep(200);
-    EXPECT_EQ(sendTimeout(item(app::IdText8), EM_GETSEL), MAKELONG(2, 2));
+    EXPECT_EQ(sendTimeout(item(app::IdOutputBox), EM_GETSEL), MAKELONG(2, 2));
     DestroyWindow(other);
 }
 
 // The exit button, and the close box clicked on the screen, each end the whole process.
 TEST_F(MainWindow, ExitButtonEndsTheTool) {
-    PostMessageW(item(app::IdCommand2), BM_CLICK, 0, 0);
+    PostMessageW(item(app::IdExitButton), BM_CLICK, 0, 0);
     EXPECT_TRUE(process.waitExit(10s));
 }
 

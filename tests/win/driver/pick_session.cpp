@@ -1,7 +1,7 @@
 // Plays a list of user steps against the running tool and writes what the user would see
 // afterwards (the output box, the pick-nodes button, every message box in order) as JSON,
 // for the picking tests to check together with the stand-in CAD's journal.
-// Steps: set:Text3=0.001  click:Command3  wait:SECONDS  sleep:MS  screenclick:X,Y  key:enter
+// Steps: set:scale=0.001  click:initialise  wait:SECONDS  sleep:MS  screenclick:X,Y  key:enter
 //        snapshot:LABEL (output box, pick-nodes button, foreground window)  screenshot:UNIX_PATH.png
 //        copy:FROM>TO (a file, e.g. the CAD's next configuration)  run:EXE ARGS (waits for it;
 //        EXE without spaces)  args:ARGS (first step only: the tool's command line)
@@ -20,11 +20,11 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
     const bool withArgs = !steps.empty() && steps[0].starts_with(L"args:");
     HWND main = launchTool(process, tool, withArgs ? steps[0].substr(5) : L"");
     check(main != nullptr, L"tool started, main window shown");
-    const std::map<std::wstring, int> ids{{L"Text1", app::IdText1}, {L"Text3", app::IdText3}, {L"Text8", app::IdText8},
-                                          {L"Command1", app::IdCommand1}, {L"Command3", app::IdCommand3}};
+    const std::map<std::wstring, int> ids{{L"decimals", app::IdDecimalsBox}, {L"scale", app::IdScaleFactorBox}, {L"output", app::IdOutputBox},
+                                          {L"pickNodes", app::IdPickNodesButton}, {L"initialise", app::IdInitialiseOriginButton}};
     const auto item = [&](const std::wstring& name) { return GetDlgItem(main, ids.count(name) ? ids.at(name) : 0); };
     const auto text = [&](const wchar_t* name) { return json(windowText(item(name))); };
-    const auto command1 = [&] { return std::string(IsWindowEnabled(item(L"Command1")) ? "true" : "false"); };
+    const auto pickEnabled = [&] { return std::string(IsWindowEnabled(item(L"pickNodes")) ? "true" : "false"); };
     std::vector<SeenBox> seen;
     std::string snapshots;
     for (const std::wstring& step : std::span(steps).subspan(withArgs ? 1 : 0)) {
@@ -49,8 +49,8 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
             clickAt(_wtoi(first.c_str()), _wtoi(rest.c_str()));
             Sleep(150);
         } else if (verb == L"snapshot") {
-            snapshots += std::string(snapshots.empty() ? "" : ",") + "{\"label\":" + json(arg) + ",\"text8\":" +
-                         text(L"Text8") + ",\"command1\":" + command1() + ",\"foreground\":" +
+            snapshots += std::string(snapshots.empty() ? "" : ",") + "{\"label\":" + json(arg) + ",\"output\":" +
+                         text(L"output") + ",\"pickEnabled\":" + pickEnabled() + ",\"foreground\":" +
                          json(windowText(GetForegroundWindow())) + "}";
         } else if (verb == L"move") {
             SetWindowPos(main, nullptr, _wtoi(first.c_str()), _wtoi(rest.c_str()), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
@@ -72,7 +72,7 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
     }
     const bool alive = check(main && !process.waitExit(0ms), L"tool still running");
     std::string out = "{\"alive\":" + std::string(alive ? "true" : "false");
-    if (alive) out += ",\"text8\":" + text(L"Text8") + ",\"text1\":" + text(L"Text1") + ",\"command1\":" + command1();
+    if (alive) out += ",\"output\":" + text(L"output") + ",\"decimals\":" + text(L"decimals") + ",\"pickEnabled\":" + pickEnabled();
     out += ",\"snapshots\":[" + snapshots + "],\"messages\":[";
     for (size_t i = 0; i < seen.size(); ++i)
         out += std::string(i ? "," : "") + "{\"caption\":" + json(seen[i].caption) + ",\"text\":" +

@@ -42,8 +42,8 @@ struct Geometry {
 
 // The two windows: the edge they keep and the page they show.
 static const struct { const char* name; bool right; const wchar_t* address; } kWindows[] = {
-    {"adfrm", true, L"http://www.pontiro.example/gdownload.htm"},
-    {"ad1frm", false, L"http://www.pontiro.example/bdownload.htm"}};
+    {"right promotion window", true, L"http://www.pontiro.example/gdownload.htm"},
+    {"left promotion window", false, L"http://www.pontiro.example/bdownload.htm"}};
 
 static std::wstring takeAtom(LRESULT answer) {
     const auto atom = static_cast<ATOM>(answer);
@@ -109,30 +109,31 @@ TEST(Docking, WithTheRealPointer) {
         EXPECT_TRUE(waitFor([&] { return xy(promos[i]) == e.docked; }, 3s)) << "docked again";
     }
 
-    // The glyphs, clicked on revealed windows: a double click on Label1 closes ad1frm alone,
-    // the minimise glyph minimises adfrm for good; restored, adfrm's close glyph closes adfrm
+    // The glyphs, clicked on revealed windows: a double click on the close label closes the
+    // left window alone, the minimise glyph minimises the right one for good; restored, its
+    // close glyph closes it
     // alone: the node list lives on in the main window, whose exit button ends the tool.
     const auto clickIn = [&](int i, double x, double y, int clicks) {  // twips in the window
         EXPECT_TRUE(reveal(i));
         while (clicks--) clickAt(windowRect(promos[i]).left + g.px(x), windowRect(promos[i]).top + g.px(y));
         moveMouseTo(g.away().x, g.away().y);
     };
-    if (g.screenHeight > g.height) {  // Label1 (495 x 420 twips) lies below a short screen
+    if (g.screenHeight > g.height) {  // the close label (495 x 420 twips) lies below a short screen
         clickIn(1, 240, 8760 + 200, 2);
-        EXPECT_TRUE(waitFor([&] { return !IsWindow(promos[1]); }, 3s)) << "ad1frm closed";
+        EXPECT_TRUE(waitFor([&] { return !IsWindow(promos[1]); }, 3s)) << "left window closed";
     }
-    clickIn(0, 1155 + 217, 600 + 217, 1);  // Image1, 435 twips square
-    EXPECT_TRUE(waitFor([&] { return IsIconic(promos[0]) != 0; }, 3s)) << "adfrm minimised";
+    clickIn(0, 1155 + 217, 600 + 217, 1);  // the minimise glyph, 435 twips square
+    EXPECT_TRUE(waitFor([&] { return IsIconic(promos[0]) != 0; }, 3s)) << "right window minimised";
     Sleep(500);
     EXPECT_TRUE(IsIconic(promos[0])) << "the docking leaves a minimised window alone";
     EXPECT_EQ(findTopLevel(process.id(), app::kMainWindowClass), main) << "the main window goes on";
     ShowWindow(promos[0], SW_RESTORE);
     EXPECT_TRUE(waitFor([&] { return xy(promos[0]) == g.edge(1).docked; }, 3s)) << "restored, it docks again";
-    clickIn(0, 1680 + 120, 600 + 217, 1);  // Image2, its visible part
-    EXPECT_TRUE(waitFor([&] { return !IsWindow(promos[0]); }, 3s)) << "adfrm closed";
+    clickIn(0, 1680 + 120, 600 + 217, 1);  // the close glyph, its visible part
+    EXPECT_TRUE(waitFor([&] { return !IsWindow(promos[0]); }, 3s)) << "right window closed";
     EXPECT_FALSE(process.waitExit(1s)) << "the tool goes on";
     EXPECT_EQ(findTopLevel(process.id(), app::kMainWindowClass), main);
-    PostMessageW(GetDlgItem(main, app::IdCommand2), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(main, app::IdExitButton), BM_CLICK, 0, 0);
     EXPECT_TRUE(process.waitExit(5s)) << "退出 ends it";
 }
 
@@ -206,7 +207,7 @@ TEST(PromoPane, QuietContainedAndNeverAnErrorPage) {
             const std::vector<std::string> wanted(i + 1, "http://www.pontiro.example/new.htm?from=pane");
             EXPECT_TRUE(waitFor([&] { return opened(log) == wanted; }, 10s)) << "opened in the user's browser alone";
         }
-        PostMessageW(GetDlgItem(main, app::IdCommand2), BM_CLICK, 0, 0);
+        PostMessageW(GetDlgItem(main, app::IdExitButton), BM_CLICK, 0, 0);
         EXPECT_TRUE(process.waitExit(5s));
     }
 }

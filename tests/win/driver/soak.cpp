@@ -110,7 +110,7 @@ int soak(wchar_t** argv) {
     HWND main = launchTool(process, argv[0]);
     if (!check(http.ok && main, L"recorder registered, tool started")) return 1;
     const auto press = [&](int id) { PostMessageW(GetDlgItem(main, id), BM_CLICK, 0, 0); };
-    const auto text8 = [&] { return windowText(GetDlgItem(main, app::IdText8)); };
+    const auto outputText = [&] { return windowText(GetDlgItem(main, app::IdOutputBox)); };
     std::wstring expected;  // the list's lines come separated by '|'
     for (const wchar_t* c = argv[4]; *c; ++c) expected += *c == L'|' ? std::wstring(L"\r\n") : std::wstring(1, *c);
     expected += L"\r\n";
@@ -133,10 +133,10 @@ int soak(wchar_t** argv) {
     DWORD standinId = 0;
     for (int n = 1, wrong = 0; n <= cycles && wrong < 5; ++n) {
         // Initialise always empties the output box first: a marker there shows it ran.
-        SendMessageW(GetDlgItem(main, app::IdText8), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"-"));
-        if (!run(app::IdCommand3, n, "initialise", [&] { return text8().empty(); }) ||
-            !run(app::IdCommand1, n, "pick", [&] { return text8() == expected; }) || text8() != expected) {
-            wrong += !check(false, L"cycle " + std::to_wstring(n) + L": the node list", L"got " + text8());
+        SendMessageW(GetDlgItem(main, app::IdOutputBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"-"));
+        if (!run(app::IdInitialiseOriginButton, n, "initialise", [&] { return outputText().empty(); }) ||
+            !run(app::IdPickNodesButton, n, "pick", [&] { return outputText() == expected; }) || outputText() != expected) {
+            wrong += !check(false, L"cycle " + std::to_wstring(n) + L": the node list", L"got " + outputText());
             wrongCycles += std::string(wrongCycles.empty() ? "" : ",") + std::to_string(n);
         }
         if (n > 1) continue;
@@ -154,7 +154,7 @@ int soak(wchar_t** argv) {
     for (int i = 0; i < helpToggles; ++i) {
         const auto height = [&] { return box(windowRect(main))[3]; };
         const long before = height();
-        press(app::IdCommand4);
+        press(app::IdHelpButton);
         wrongPresses += !waitFor([&] { return height() != before; }, 5s) || (i >= 2 && height() != heights[i - 2]);
         heights.push_back(height());
     }
@@ -163,10 +163,10 @@ int soak(wchar_t** argv) {
     toolAfter[1] = countsOf(process.id());
     start = Clock::now();
     for (int i = 0; i < aboutShowings; ++i) {
-        press(app::IdCommand5);
+        press(app::IdMoreSoftwareButton);
         HWND about = nullptr;
         waitFor([&] { return (about = findTopLevel(process.id(), about::kAboutWindowClass)) != nullptr; }, 10s);
-        PostMessageW(GetDlgItem(about, about::IdCommand1), BM_CLICK, 0, 0);
+        PostMessageW(GetDlgItem(about, about::IdOkButton), BM_CLICK, 0, 0);
         wrongShowings += !about || !waitFor([&] { return !IsWindow(about) && IsWindowEnabled(main); }, 10s);
     }
     check(!wrongShowings, L"About shown and closed every time");

@@ -1,13 +1,14 @@
-#include "app/window_ops.h"
-#include "app/window_proc.h"
+#include "win/window_ops.h"
+#include "win/window_proc.h"
 
 #include <shellapi.h>
 
 #include <string>
 
-#include "app/placement.h"
+#include "win/placement.h"
+#include "win/texts.h"
 
-namespace app {
+namespace win {
 
 TwipsPerPixel screenTwipsPerPixel() {
     HDC screen = GetDC(nullptr);
@@ -19,14 +20,10 @@ TwipsPerPixel screenTwipsPerPixel() {
 
 namespace {
 
-// Outer top-left pixel of a window of this outer size, centred left to right and a third of
-// the way down the free height.
-POINT centredOrigin(int width, int height, const TwipsPerPixel& tpp) {
-    const CentredPosition p = centredPosition(static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * tpp.x),
-                                              static_cast<float>(width * tpp.x),
-                                              static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp.y),
-                                              static_cast<float>(height * tpp.y));
-    return {twipsToPixels(p.left, tpp.x), twipsToPixels(p.top, tpp.y)};
+// Outer top-left in twips of a window of this outer pixel size, centred on the screen.
+CentredPosition centredOnScreen(int width, int height, const TwipsPerPixel& tpp) {
+    return centredPosition(static_cast<float>(GetSystemMetrics(SM_CXSCREEN) * tpp.x), static_cast<float>(width * tpp.x),
+                           static_cast<float>(GetSystemMetrics(SM_CYSCREEN) * tpp.y), static_cast<float>(height * tpp.y));
 }
 
 }  // namespace
@@ -34,14 +31,23 @@ POINT centredOrigin(int width, int height, const TwipsPerPixel& tpp) {
 void centerWindow(HWND window) {
     RECT outer{};
     GetWindowRect(window, &outer);
-    const POINT origin = centredOrigin(outer.right - outer.left, outer.bottom - outer.top, screenTwipsPerPixel());
-    SetWindowPos(window, nullptr, origin.x, origin.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const TwipsPerPixel tpp = screenTwipsPerPixel();
+    const CentredPosition p = centredOnScreen(outer.right - outer.left, outer.bottom - outer.top, tpp);
+    SetWindowPos(window, nullptr, twipsToPixels(p.left, tpp.x), twipsToPixels(p.top, tpp.y), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TopmostPixels centredPlacement(int width, int height) {
     const TwipsPerPixel tpp = screenTwipsPerPixel();
-    const POINT origin = centredOrigin(width, height, tpp);
-    return topmostPixels(origin.x * tpp.x, origin.y * tpp.y, width * tpp.x, height * tpp.y, tpp);
+    const CentredPosition p = centredOnScreen(width, height, tpp);
+    return topmostAt(p.left, p.top, width, height, tpp);
+}
+
+HWND createChild(HWND parent, HINSTANCE instance, const TwipsPerPixel& tpp, const ChildControl& child) {
+    const PixelRect px = toPixels(child.rect, tpp);
+    return CreateWindowExW(child.exStyle, child.className, child.text, WS_CHILD | WS_VISIBLE | child.style, px.left,
+                           px.top, px.width, px.height, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(child.id)), instance, nullptr);
 }
 
 decltype(&ShellExecuteW) shellExecuteFunction(LoadLibraryFunction load) {
@@ -91,11 +97,11 @@ void sizeLabelToText(HWND label) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-Font fitLabelFont(HWND label, HFONT font) {
+app::Font fitLabelFont(HWND label, HFONT font) {
     const std::wstring text = windowText(label);
     LOGFONTW design{};
     RECT box{};
-    if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return Font();
+    if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return app::Font();
     HDC dc = GetDC(label);
     const auto fits = [&](HFONT candidate) {
         HGDIOBJ old = SelectObject(dc, candidate);
@@ -105,7 +111,7 @@ Font fitLabelFont(HWND label, HFONT font) {
         SelectObject(dc, old);
         return needed.bottom <= box.bottom && needed.right <= box.right;
     };
-    Font smaller;
+    app::Font smaller;
     // Heights are negative (character height in pixels); a few pixels less is enough.
     for (LOGFONTW shrunk = design; !fits(smaller.get() ? smaller.get() : font) && shrunk.lfHeight < -6;) {
         ++shrunk.lfHeight;
@@ -118,8 +124,8 @@ Font fitLabelFont(HWND label, HFONT font) {
 }
 
 void reportInternalErrorAndExit(HWND hwnd) {
-    MessageBoxW(hwnd, L"内部错误", L"Pontiro截面 V2.0", MB_OK | MB_ICONSTOP);
+    MessageBoxW(hwnd, L"内部错误", kToolCaption, MB_OK | MB_ICONSTOP);
     ExitProcess(1);
 }
 
-}  // namespace app
+}  // namespace win

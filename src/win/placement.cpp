@@ -1,8 +1,8 @@
-#include "app/placement.h"
+#include "win/placement.h"
 
 #include <cmath>
 
-namespace app {
+namespace win {
 
 CentredPosition centredPosition(float screenWidth, float windowWidth, float screenHeight,
                                 float windowHeight) {
@@ -42,9 +42,15 @@ TopmostPixels topmostPixels(double leftTwips, double topTwips, double widthTwips
     return p;
 }
 
+TopmostPixels topmostAt(float leftTwips, float topTwips, int width, int height, const TwipsPerPixel& tpp) {
+    const int left = twipsToPixels(leftTwips, tpp.x);
+    const int top = twipsToPixels(topTwips, tpp.y);
+    return topmostPixels(left * tpp.x, top * tpp.y, width * tpp.x, height * tpp.y, tpp);
+}
+
 double HelpToggle::press() {
     count_ = static_cast<std::int16_t>(static_cast<std::uint16_t>(count_) + 1u);
     return count_ % 2 != 0 ? kTallHeightTwips : kShortHeightTwips;
 }
 
-}  // namespace app
+}  // namespace win

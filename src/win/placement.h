@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "app/twips.h"
+#include "win/twips.h"
 
-namespace app {
+namespace win {
 
 // Outer left and top in twips. Single precision, no rounding, no clamping: a window larger
 // than the screen gets a negative offset. A third of the free height lies above the window.
@@ -29,6 +29,10 @@ struct TopmostPixels {
 TopmostPixels topmostPixels(double leftTwips, double topTwips, double widthTwips,
                             double heightTwips, const TwipsPerPixel& tpp);
 
+// The same for a window of this outer pixel size whose outer left and top in twips come from
+// a position rule (centred, or at an edge): each is first rounded to a whole pixel.
+TopmostPixels topmostAt(float leftTwips, float topTwips, int width, int height, const TwipsPerPixel& tpp);
+
 // The help command: each press toggles between the tall and the short outer height.
 inline constexpr double kTallHeightTwips = 6700;
 inline constexpr double kShortHeightTwips = 4080;
@@ -38,11 +42,9 @@ public:
     // Counts a press and returns the outer height (twips) it sets. The count wraps instead
     // of overflowing; its parity, and so the alternation, carries on across the wrap.
     double press();
-    std::int16_t count() const { return count_; }
-    void setCount(std::int16_t count) { count_ = count; }
 
-private:
+protected:
     std::int16_t count_ = 0;
 };
 
-}  // namespace app
+}  // namespace win

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "app/gdi_object.h"
-#include "app/placement.h"
-#include "app/twips.h"
+#include "win/placement.h"
+#include "win/twips.h"
 
-namespace app {
+namespace win {
 
 // The primary display's twips-per-pixel factors, from its real logical DPI.
 TwipsPerPixel screenTwipsPerPixel();
@@ -22,6 +22,31 @@ void centerWindow(HWND window);
 // Where a window of this outer pixel size goes when centred and then placed topmost: the
 // SetWindowPos arguments, with the topmost placement's own rounding.
 TopmostPixels centredPlacement(int width, int height);
+
+// One child control as a window's design gives it: its window class, its styles besides
+// WS_CHILD | WS_VISIBLE, and its rectangle in twips.
+struct ChildControl {
+    int id;
+    const wchar_t* className;
+    DWORD style;
+    DWORD exStyle;
+    TwipsRect rect;
+    const wchar_t* text;
+};
+
+// A visible child control of `parent`; null when it cannot be made.
+HWND createChild(HWND parent, HINSTANCE instance, const TwipsPerPixel& tpp, const ChildControl& child);
+
+// One child per row of a window's design table, in the table's order (the tab order, and the
+// order overlapping controls lie in): `describe` turns a row into a ChildControl, `made`
+// finishes each control made (font, subclass, tooltip). A control that cannot be made is
+// left out.
+template <typename Table, typename Describe, typename Made>
+void createChildren(HWND parent, HINSTANCE instance, const TwipsPerPixel& tpp, const Table& table,
+                    Describe describe, Made made) {
+    for (const auto& row : table)
+        if (HWND control = createChild(parent, instance, tpp, describe(row))) made(row, control);
+}
 
 // Opens a web or mail address with the user's default program; failures are silent.
 void shellOpen(HWND owner, const wchar_t* address);
@@ -40,6 +65,6 @@ void sizeLabelToText(HWND label);
 // A fixed-size multi-line label whose text does not fit at this DPI in `font` (glyphs do not
 // grow in step with the twips layout) gets the largest smaller font in which it does; the
 // returned font is empty when `font` fits.
-Font fitLabelFont(HWND label, HFONT font);
+app::Font fitLabelFont(HWND label, HFONT font);
 
-}  // namespace app
+}  // namespace win

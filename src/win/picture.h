@@ -5,7 +5,7 @@
 #include <ocidl.h>
 #include <wrl/client.h>
 
-namespace app {
+namespace win {
 
 class Picture {
 public:
@@ -18,4 +18,4 @@ private:
     Microsoft::WRL::ComPtr<IPicture> picture_;
 };
 
-}  // namespace app
+}  // namespace win

@@ -1,6 +1,6 @@
-#include "app/instructions.h"
+#include "win/texts.h"
 
-namespace app {
+namespace win {
 
 std::wstring instructionsText() {
     return std::wstring(L"操作步骤：\r\n"
@@ -11,4 +11,4 @@ std::wstring instructionsText() {
            kHomePageAddress;
 }
 
-}  // namespace app
+}  // namespace win

@@ -1,7 +1,7 @@
 // Twips (1/1440 inch) to screen pixels. Plain code: no windows.h.
 #pragma once
 
-namespace app {
+namespace win {
 
 struct TwipsPerPixel {
     double x = 15.0;  // 1440 / logical DPI
@@ -26,4 +26,4 @@ struct TwipsRect {
 // Each edge and extent converted on its own, the way a twips-based layout is placed.
 PixelRect toPixels(const TwipsRect& r, const TwipsPerPixel& tpp);
 
-}  // namespace app
+}  // namespace win

@@ -1,14 +1,14 @@
-#include "app/picture.h"
+#include "win/picture.h"
 
 #include <olectl.h>
 
-namespace app {
+namespace win {
 
 using Microsoft::WRL::ComPtr;
 
 bool Picture::load(HINSTANCE instance, int resourceId) {
     picture_.Reset();
-    HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10) /*RT_RCDATA*/);
+    HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
     if (!info) return false;
     const DWORD size = SizeofResource(instance, info);
     HGLOBAL loaded = LoadResource(instance, info);
@@ -45,4 +45,4 @@ void Picture::drawStretched(HDC dc, const RECT& target) const {
                            target.bottom - target.top, 0, height, width, -height, nullptr);
 }
 
-}  // namespace app
+}  // namespace win

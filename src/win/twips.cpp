@@ -1,8 +1,8 @@
-#include "app/twips.h"
+#include "win/twips.h"
 
 #include <cmath>
 
-namespace app {
+namespace win {
 
 TwipsPerPixel twipsPerPixelForDpi(int dpiX, int dpiY) {
     // A broken device context must not give a division by zero.
@@ -18,4 +18,4 @@ PixelRect toPixels(const TwipsRect& r, const TwipsPerPixel& tpp) {
             twipsToPixels(r.width, tpp.x), twipsToPixels(r.height, tpp.y)};
 }
 
-}  // namespace app
+}  // namespace win
