@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/gdi_object.h"
+#include "win/gdi_owners.h"
 #include "app/picture.h"
 #include "app/placement.h"
 #include "app/twips.h"
@@ -56,7 +56,7 @@ private:
     HWND hwnd_ = nullptr;
     HWND paneContainer_ = nullptr;
     app::TwipsPerPixel tpp_;
-    app::Brush background_;
+    win::Brush background_;
     app::Picture closeGlyph_;
     app::Picture minimiseGlyph_;
     BrowserPane pane_;

@@ -16,6 +16,7 @@
 #include "app/window_ops.h"
 #include "cad/cad_worker.h"
 #include "cad/dispatch.h"
+#include "win/com_object.h"
 
 using namespace cad;
 using Microsoft::WRL::ComPtr;
@@ -49,16 +50,11 @@ struct Setup {
     const wchar_t* text = nullptr;
 };
 
-struct Obj final : IDispatch {
+struct Obj final : win::ComObject<IDispatch> {
     explicit Obj(Setup setup = {}) : s(setup) {}
     Setup s;
-    ULONG refs = 1;
     std::wstring seen;  // flags, named DISPIDs and rgvarg, in its order
 
-    // Only ever asked for IDispatch here.
-    STDMETHODIMP QueryInterface(REFIID, void** out) override { return *out = this, AddRef(), S_OK; }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }  // lives on the test's stack
     STDMETHODIMP GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* id) override {
@@ -92,6 +88,11 @@ struct Obj final : IDispatch {
         return (info->bstrDescription = SysAllocString(L"later")) ? S_OK : E_OUTOFMEMORY;
     }
 };
+
+ULONG refs(IUnknown& object) {
+    object.AddRef();
+    return object.Release();
+}
 
 // "value", or "number description" where <sys> is the system's text for the number (or the
 // hex number where there is none).
@@ -165,7 +166,7 @@ TEST(Dispatch, CallTable) {
     ASSERT_TRUE(PostMessageW(w, WM_APP, 0, 0));
     for (const Call& c : kCalls) {
         SCOPED_TRACE(c.name);
-        Obj o(c.setup);
+        ComPtr<Obj> o = win::makeComObject<Obj>(c.setup);
         Bstr g;
         SafeArray point;
         Variant pool[] = {Variant::fromI4(1), Variant::fromI2(5), Variant::fromR8(2.5), {}, Variant::omitted(),
@@ -175,7 +176,7 @@ TEST(Dispatch, CallTable) {
         std::vector<VARIANT*> a;
         for (const char* letter = c.args; *letter; ++letter)
             a.push_back(pool[std::strchr(kArgs, *letter) - kArgs].get());
-        IDispatch* target = std::wcscmp(c.member, L"Echo") ? dictionary.Get() : &o;
+        IDispatch* target = std::wcscmp(c.member, L"Echo") ? dictionary.Get() : o.Get();
         const auto start = std::chrono::steady_clock::now();
         const CallOptions options{1000ms, c.inProcess};
         DispatchResult r = a.size() == 0   ? c.how(target, c.member, {}, options)
@@ -183,7 +184,7 @@ TEST(Dispatch, CallTable) {
                            : a.size() == 2 ? c.how(target, c.member, {a[0], a[1]}, options)
                                            : c.how(target, c.member, {a[0], a[1], a[2]}, options);
         const auto took = std::chrono::steady_clock::now() - start;
-        std::wstring got = o.seen + L"= " + outcome(r);
+        std::wstring got = o->seen + L"= " + outcome(r);
         for (VARIANT* v : a)
             if (V_VT(v) & VT_BYREF) got += L" " + show(*v);
         EXPECT_EQ(got, c.want);
@@ -214,7 +215,8 @@ TEST(Shell, LoadedWithoutTheSearchFlagAndNeverAFailureKept) {
 }
 
 TEST(Values, OwnersReleaseWhatTheyHoldOnce) {
-    Obj a;
+    ComPtr<Obj> object = win::makeComObject<Obj>();
+    Obj& a = *object.Get();
     IDispatch *two[] = {&a, &a}, *withNull[] = {&a, nullptr};
     {
         Variant v = Variant::fromDispatch(&a), w = std::move(v);
@@ -225,9 +227,9 @@ TEST(Values, OwnersReleaseWhatTheyHoldOnce) {
                     makeDispatchArray(withNull, list) == E_POINTER);
         moved = std::move(list);
         t = std::move(s);
-        EXPECT_TRUE(a.refs == 4 && !list.get() && !s.get() && t.str() == L"x") << a.refs;
+        EXPECT_TRUE(refs(a) == 4 && !list.get() && !s.get() && t.str() == L"x") << refs(a);
     }
-    EXPECT_EQ(a.refs, 1u);
+    EXPECT_EQ(refs(a), 1u);
 }
 
 }  // namespace
