@@ -96,7 +96,7 @@ ULONG refs(IUnknown& object) {
 
 // "value", or "number description" where <sys> is the system's text for the number (or the
 // hex number where there is none).
-std::wstring outcome(DispatchResult& r) {
+std::wstring outcome(CadResult<Variant>& r) {
     if (r.ok()) return show(*r.value().get());
     wchar_t text[512] = {};
     DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -179,10 +179,10 @@ TEST(Dispatch, CallTable) {
         IDispatch* target = std::wcscmp(c.member, L"Echo") ? dictionary.Get() : o.Get();
         const auto start = std::chrono::steady_clock::now();
         const CallOptions options{1000ms, c.inProcess};
-        DispatchResult r = a.size() == 0   ? c.how(target, c.member, {}, options)
-                           : a.size() == 1 ? c.how(target, c.member, {a[0]}, options)
-                           : a.size() == 2 ? c.how(target, c.member, {a[0], a[1]}, options)
-                                           : c.how(target, c.member, {a[0], a[1], a[2]}, options);
+        CadResult<Variant> r = a.size() == 0   ? c.how(target, c.member, {}, options)
+                               : a.size() == 1 ? c.how(target, c.member, {a[0]}, options)
+                               : a.size() == 2 ? c.how(target, c.member, {a[0], a[1]}, options)
+                                               : c.how(target, c.member, {a[0], a[1], a[2]}, options);
         const auto took = std::chrono::steady_clock::now() - start;
         std::wstring got = o->seen + L"= " + outcome(r);
         for (VARIANT* v : a)
