@@ -232,6 +232,34 @@ TEST(Values, OwnersReleaseWhatTheyHoldOnce) {
     EXPECT_EQ(refs(a), 1u);
 }
 
+// The COM base answers its listed interfaces and IUnknown as one object, nothing else, and
+// deletes the object with its last reference.
+TEST(Values, ComObjectAnswersItsInterfacesAndGoesWithItsLastReference) {
+    struct Both final : win::ComObject<IMessageFilter, IClassFactory> {
+        explicit Both(bool* gone) : gone(gone) {}
+        ~Both() override { *gone = true; }
+        bool* gone;
+        STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override { return 0; }
+        STDMETHODIMP_(DWORD) RetryRejectedCall(HTASK, DWORD, DWORD) override { return 0; }
+        STDMETHODIMP_(DWORD) MessagePending(HTASK, DWORD, DWORD) override { return 0; }
+        STDMETHODIMP CreateInstance(IUnknown*, REFIID, void**) override { return E_NOTIMPL; }
+        STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+    };
+    bool gone = false;
+    {
+        ComPtr<IMessageFilter> filter = win::makeComObject<Both>(&gone);
+        ComPtr<IClassFactory> factory;
+        ComPtr<IUnknown> viaFilter, viaFactory;
+        ComPtr<IDispatch> none;
+        ASSERT_TRUE(filter && SUCCEEDED(filter.As(&factory)) && SUCCEEDED(filter.As(&viaFilter)) &&
+                    SUCCEEDED(factory.As(&viaFactory)));
+        EXPECT_EQ(viaFilter.Get(), viaFactory.Get()) << "one identity";
+        EXPECT_EQ(filter.As(&none), E_NOINTERFACE);
+        EXPECT_TRUE(!none && refs(*filter.Get()) == 4) << refs(*filter.Get());
+    }
+    EXPECT_TRUE(gone);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
