@@ -18,7 +18,7 @@ bool Picture::load(HINSTANCE instance, int resourceId) {
     if (!bytes || size == 0) return false;
 
     // OleLoadPicture reads from a stream; the stream owns (and frees) this copy.
-    win::GlobalMemory copy(GMEM_MOVEABLE, size);
+    win::GlobalMemory copy(GlobalAlloc(GMEM_MOVEABLE, size));
     void* dest = copy.get() ? GlobalLock(copy.get()) : nullptr;
     if (!dest) return false;
     memcpy(dest, bytes, size);

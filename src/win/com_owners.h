@@ -12,6 +12,8 @@
 #include <string_view>
 #include <utility>
 
+#include "win/handle_owners.h"
+
 namespace win {
 
 class Bstr {
@@ -56,33 +58,13 @@ private:
     BSTR value_ = nullptr;
 };
 
-class SafeArray {
-public:
-    SafeArray() noexcept = default;
-    explicit SafeArray(SAFEARRAY* adopted) noexcept : value_(adopted) {}
-    SafeArray(const SafeArray&) = delete;
-    SafeArray& operator=(const SafeArray&) = delete;
-    SafeArray(SafeArray&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
-    SafeArray& operator=(SafeArray&& other) noexcept {
-        if (this != &other) {
-            reset();
-            value_ = std::exchange(other.value_, nullptr);
-        }
-        return *this;
-    }
-    ~SafeArray() { reset(); }
-
-    void reset() noexcept {
-        if (value_) (void)SafeArrayDestroy(value_);  // fails only for a locked array: nothing to do
-        value_ = nullptr;
-    }
-    SAFEARRAY* get() const noexcept { return value_; }
-    SAFEARRAY** address() noexcept { return &value_; }
-    SAFEARRAY* release() noexcept { return std::exchange(value_, nullptr); }
-
-private:
-    SAFEARRAY* value_ = nullptr;
+struct SafeArrayTraits {
+    using Handle = SAFEARRAY*;
+    static bool valid(SAFEARRAY*) noexcept { return true; }
+    // Fails only for a locked array: nothing to do.
+    static void free(SAFEARRAY* array) noexcept { (void)SafeArrayDestroy(array); }
 };
+using SafeArray = UniqueHandle<SafeArrayTraits>;
 
 class Variant {
 public:

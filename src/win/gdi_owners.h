@@ -5,34 +5,19 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "win/handle_owners.h"
 
 namespace win {
 
 // A pen, brush, font or bitmap, deleted once.
-template <typename Handle>
-class GdiObject {
-public:
-    GdiObject() = default;
-    explicit GdiObject(Handle handle) : handle_(handle) {}
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    GdiObject(GdiObject&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    GdiObject& operator=(GdiObject&& other) noexcept {
-        if (this != &other) reset(std::exchange(other.handle_, nullptr));
-        return *this;
-    }
-    ~GdiObject() { reset(); }
-
-    void reset(Handle handle = nullptr) {
-        if (handle_) DeleteObject(handle_);
-        handle_ = handle;
-    }
-    Handle get() const { return handle_; }
-
-private:
-    Handle handle_ = nullptr;
+template <class Object>
+struct GdiObjectTraits {
+    using Handle = Object;
+    static bool valid(Object) noexcept { return true; }
+    static void free(Object object) noexcept { DeleteObject(object); }
 };
+template <class Object>
+using GdiObject = UniqueHandle<GdiObjectTraits<Object>>;
 
 using Font = GdiObject<HFONT>;
 using Brush = GdiObject<HBRUSH>;

@@ -1,5 +1,6 @@
-// Owners of kernel handles (CloseHandle) and movable global memory (GlobalFree).
-// Copy is deleted; moving hands over ownership.
+// One owning type per handle kind: UniqueHandle<Traits> holds one handle, frees it once with
+// Traits::free, and is moved, never copied. Kernel handles and global memory here; COM and
+// GDI kinds in com_owners.h and gdi_owners.h.
 #pragma once
 
 #include <windows.h>
@@ -8,49 +9,51 @@
 
 namespace win {
 
-// Null and INVALID_HANDLE_VALUE both mean "none", so either failure value of the API that
-// made it can be passed in.
-class KernelHandle {
+template <class Traits>
+class UniqueHandle {
 public:
-    KernelHandle() = default;
-    explicit KernelHandle(HANDLE handle) : handle_(handle == INVALID_HANDLE_VALUE ? nullptr : handle) {}
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-    KernelHandle(KernelHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    KernelHandle& operator=(KernelHandle&& other) noexcept {
-        if (this != &other) {
-            reset();
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
+    using Handle = typename Traits::Handle;
+
+    UniqueHandle() noexcept = default;
+    explicit UniqueHandle(Handle handle) noexcept : handle_(Traits::valid(handle) ? handle : Handle{}) {}
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept : handle_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) reset(other.release());
         return *this;
     }
-    ~KernelHandle() { reset(); }
+    ~UniqueHandle() { reset(); }
 
-    void reset() {
-        if (handle_) CloseHandle(handle_);
-        handle_ = nullptr;
+    void reset(Handle handle = Handle{}) noexcept {
+        if (handle_) Traits::free(handle_);
+        handle_ = handle;
     }
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
+    Handle get() const noexcept { return handle_; }
+    // For out parameters and by-reference arguments: what is left there is owned here.
+    Handle* address() noexcept { return &handle_; }
+    // Hands the handle to a new owner (a stream, a VARIANT given away).
+    Handle release() noexcept { return std::exchange(handle_, Handle{}); }
+    explicit operator bool() const noexcept { return handle_ != Handle{}; }
 
 private:
-    HANDLE handle_ = nullptr;
+    Handle handle_{};
 };
 
-// GlobalAlloc'd memory, freed unless handed over (to a stream that frees it itself).
-class GlobalMemory {
-public:
-    GlobalMemory(UINT flags, SIZE_T size) : memory_(GlobalAlloc(flags, size)) {}
-    GlobalMemory(const GlobalMemory&) = delete;
-    GlobalMemory& operator=(const GlobalMemory&) = delete;
-    ~GlobalMemory() {
-        if (memory_) GlobalFree(memory_);
-    }
-    HGLOBAL get() const { return memory_; }
-    HGLOBAL release() { return std::exchange(memory_, nullptr); }
-
-private:
-    HGLOBAL memory_;
+// Null and INVALID_HANDLE_VALUE both mean "none", so either failure value of the API that
+// made it can be passed in.
+struct KernelHandleTraits {
+    using Handle = HANDLE;
+    static bool valid(HANDLE handle) noexcept { return handle != INVALID_HANDLE_VALUE; }
+    static void free(HANDLE handle) noexcept { CloseHandle(handle); }
 };
+using KernelHandle = UniqueHandle<KernelHandleTraits>;
+
+struct GlobalMemoryTraits {
+    using Handle = HGLOBAL;
+    static bool valid(HGLOBAL) noexcept { return true; }
+    static void free(HGLOBAL memory) noexcept { GlobalFree(memory); }
+};
+using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
 
 }  // namespace win
