@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/main_window_ids.h"
+#include "win/handle_owners.h"
 #include "promo/promo_window_ids.h"
 
 namespace {
@@ -75,20 +76,6 @@ double nowMs() {
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency);
 }
 
-class OwnedHandle {
-public:
-    explicit OwnedHandle(HANDLE handle = nullptr) : handle_(handle) {}
-    OwnedHandle(const OwnedHandle&) = delete;
-    OwnedHandle& operator=(const OwnedHandle&) = delete;
-    ~OwnedHandle() {
-        if (handle_) CloseHandle(handle_);
-    }
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 // Only wakes the wait loop, which checks the state itself.
 void CALLBACK onWinEvent(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {}
 
@@ -103,7 +90,7 @@ bool measureOnce(const wchar_t* exe, bool (*ready)(DWORD), Sample& sample) {
         std::fprintf(stderr, "cannot start %ls: %lu\n", exe, GetLastError());
         return false;
     }
-    OwnedHandle process(info.hProcess), thread(info.hThread);
+    win::KernelHandle process(info.hProcess), thread(info.hThread);
     bool ok = false;
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_FOCUS, nullptr, onWinEvent,
                                          info.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);

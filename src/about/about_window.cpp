@@ -289,15 +289,12 @@ void AboutWindow::onDrawItem(const DRAWITEMSTRUCT& item) {
 }
 
 void AboutWindow::onPaint() {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(hwnd_, &paint);
+    win::PaintScope paint(hwnd_);
     // The grey line along the lower edge of the header strip.
     const int y = win::twipsToPixels(kBorderLineTop, tpp_.y);
-    HGDIOBJ old = SelectObject(dc, borderPen_.get());
-    MoveToEx(dc, 0, y, nullptr);
-    LineTo(dc, win::twipsToPixels(kBorderLineRight, tpp_.x), y);
-    SelectObject(dc, old);
-    EndPaint(hwnd_, &paint);
+    win::SelectionScope pen(paint.dc(), borderPen_.get());
+    MoveToEx(paint.dc(), 0, y, nullptr);
+    LineTo(paint.dc(), win::twipsToPixels(kBorderLineRight, tpp_.x), y);
 }
 
 void AboutWindow::onCommand(int id, int notification) {

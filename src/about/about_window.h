@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "app/gdi_object.h"
+#include "win/gdi_owners.h"
 #include "win/twips.h"
 #include "win/window_proc.h"
 
@@ -45,15 +45,15 @@ private:
     HWND tooltip_ = nullptr;
     std::vector<HWND> disabled_;  // the tool's other windows, disabled while this one is up
     win::TwipsPerPixel tpp_;
-    app::Font windowFont_;        // Tahoma 8.25 pt: the window's default
-    app::Font fieldNameFont_;     // Tahoma 9 pt: the red field names
-    app::Font headerFont_;        // 宋体 9 pt bold
-    app::Font organisationFont_;  // Tahoma 8.25 pt underlined
-    app::Font mailFont_;          // Verdana 6.75 pt
-    app::Font homePageFont_;      // Verdana 6.75 pt underlined
-    app::Font buttonFont_;        // 宋体 9 pt
-    app::Brush whiteBrush_;
-    app::GdiObject<HPEN> borderPen_;
+    win::Font windowFont_;        // Tahoma 8.25 pt: the window's default
+    win::Font fieldNameFont_;     // Tahoma 9 pt: the red field names
+    win::Font headerFont_;        // 宋体 9 pt bold
+    win::Font organisationFont_;  // Tahoma 8.25 pt underlined
+    win::Font mailFont_;          // Verdana 6.75 pt
+    win::Font homePageFont_;      // Verdana 6.75 pt underlined
+    win::Font buttonFont_;        // 宋体 9 pt
+    win::Brush whiteBrush_;
+    win::Pen borderPen_;
     HICON keyIcon_ = nullptr;      // shared resource: not destroyed
     HCURSOR handCursor_ = nullptr; // shared resource: not destroyed
 };

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/gdi_object.h"
+#include "win/gdi_owners.h"
 #include "win/picture.h"
 #include "win/placement.h"
 #include "win/twips.h"
@@ -55,11 +55,11 @@ private:
     HWND lastFocus_ = nullptr;
     bool reactivating_ = false;  // the focus goes back where it was, not moved by the user
     win::TwipsPerPixel tpp_;
-    Font uiFont_;
-    Font buttonFont_;
-    Font instructionsFont_;  // set only where the instructions need a smaller font to fit
+    win::Font uiFont_;
+    win::Font buttonFont_;
+    win::Font instructionsFont_;  // set only where the instructions need a smaller font to fit
     win::Picture sectionPicture_;
-    Brush highlightBrush_;        // the pale green of the text box holding the focus
+    win::Brush highlightBrush_;        // the pale green of the text box holding the focus
     HWND highlighted_ = nullptr;  // that text box, if one of the three holds the focus
     win::HelpToggle help_;
     std::wstring cadClass_;  // the automation class the CAD link attaches to or starts

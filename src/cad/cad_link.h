@@ -23,7 +23,8 @@ struct CadError {
 inline constexpr std::int32_t kEndOfInputFail = -2147467259;     // 0x80004005
 inline constexpr std::int32_t kEndOfInputCancel = -2145320928;   // 0x80210020
 
-// Either a value or the failure of the call that should have produced it.
+// Either a value or the failure of the call that should have produced it. T may be
+// move-only (a COM value).
 template <class T>
 class CadResult {
 public:
@@ -31,7 +32,9 @@ public:
     CadResult(CadError error) : v_(std::move(error)) {}   // NOLINT: implicit on purpose
 
     [[nodiscard]] bool ok() const { return v_.index() == 0; }
+    // value() only when ok(), error() only when not.
     [[nodiscard]] const T& value() const { return std::get<0>(v_); }
+    [[nodiscard]] T& value() { return std::get<0>(v_); }
     [[nodiscard]] const CadError& error() const { return std::get<1>(v_); }
 
 private:

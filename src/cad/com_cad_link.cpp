@@ -20,10 +20,6 @@ CadError noObject() {
     return {91, L"Object variable or With block variable not set"};
 }
 
-CadError toCadError(const DispatchError& error) {
-    return {error.number, error.description};
-}
-
 CadError errorFromHresult(HRESULT hr) {
     return {static_cast<std::int32_t>(hr), describeHresult(hr)};
 }
@@ -43,8 +39,8 @@ IDispatch* dispatchOf(const std::shared_ptr<void>& object) {
 // The object a property returns (Utility, ModelSpace, Groups, ActiveDocument…).
 CadResult<ComPtr<IDispatch>> objectProperty(IDispatch* owner, const wchar_t* name) {
     if (!owner) return noObject();
-    DispatchResult result = getProperty(owner, name);
-    if (!result.ok()) return toCadError(result.error());
+    CadResult<Variant> result = getProperty(owner, name);
+    if (!result.ok()) return result.error();
     ComPtr<IDispatch> object;
     if (HRESULT hr = readDispatch(*result.value().get(), object); FAILED(hr)) return errorFromHresult(hr);
     return object;
@@ -100,7 +96,7 @@ public:
         (void)putProperty(cadApp_.Get(), L"Visible", {Variant::fromBool(true).get()});
         if (auto document = objectProperty(cadApp_.Get(), L"ActiveDocument"); document.ok())
             cadDoc_ = document.value();
-        DispatchResult caption = getProperty(cadApp_.Get(), L"Caption");
+        CadResult<Variant> caption = getProperty(cadApp_.Get(), L"Caption");
         if (caption.ok() && caption.value().type() == VT_BSTR && caption.value().get()->bstrVal) {
             const VARIANT* value = caption.value().get();
             const std::wstring title(value->bstrVal, SysStringLen(value->bstrVal));
@@ -116,8 +112,8 @@ public:
         if (!utility.ok()) return utility.error();
         Variant text;
         if (HRESULT hr = text.assignString(prompt); FAILED(hr)) return errorFromHresult(hr);
-        DispatchResult result = callMethod(utility.value().Get(), L"GetPoint", {Variant::omitted().get(), text.get()});
-        if (!result.ok()) return toCadError(result.error());
+        CadResult<Variant> result = callMethod(utility.value().Get(), L"GetPoint", {Variant::omitted().get(), text.get()});
+        if (!result.ok()) return result.error();
         Point3 point{};
         if (HRESULT hr = readPoint(*result.value().get(), point); FAILED(hr)) return errorFromHresult(hr);
         return point;
@@ -129,8 +125,8 @@ public:
         SafeArray coordinates;
         if (HRESULT hr = makePointArray(x, y, z, coordinates); FAILED(hr)) return errorFromHresult(hr);
         Variant byReference = Variant::refToArray(VT_R8, coordinates);
-        DispatchResult result = callMethod(modelSpace.value().Get(), L"AddPoint", {byReference.get()});
-        if (!result.ok()) return toCadError(result.error());
+        CadResult<Variant> result = callMethod(modelSpace.value().Get(), L"AddPoint", {byReference.get()});
+        if (!result.ok()) return result.error();
         ComPtr<IDispatch> entity;
         if (HRESULT hr = readDispatch(*result.value().get(), entity); FAILED(hr)) return errorFromHresult(hr);
         return EntityRef{share(std::move(entity))};
@@ -138,8 +134,8 @@ public:
 
     CadStatus setColor(const EntityRef& entity, std::int16_t colourIndex) override {
         if (!entity.object) return noObject();
-        DispatchResult result = putProperty(dispatchOf(entity.object), L"Color", {Variant::fromI2(colourIndex).get()});
-        if (!result.ok()) return toCadError(result.error());
+        CadResult<Variant> result = putProperty(dispatchOf(entity.object), L"Color", {Variant::fromI2(colourIndex).get()});
+        if (!result.ok()) return result.error();
         return cadOk();
     }
 
@@ -147,8 +143,8 @@ public:
         if (!cadDoc_) return noObject();
         Variant nameText;
         if (HRESULT hr = nameText.assignString(name); FAILED(hr)) return errorFromHresult(hr);
-        DispatchResult result = callMethod(cadDoc_.Get(), L"SetVariable", {nameText.get(), Variant::fromI2(value).get()});
-        if (!result.ok()) return toCadError(result.error());
+        CadResult<Variant> result = callMethod(cadDoc_.Get(), L"SetVariable", {nameText.get(), Variant::fromI2(value).get()});
+        if (!result.ok()) return result.error();
         return cadOk();
     }
 
@@ -158,8 +154,8 @@ public:
         Bstr text;
         if (HRESULT hr = text.assign(name); FAILED(hr)) return errorFromHresult(hr);
         Variant byReference = Variant::refToString(text);
-        DispatchResult result = callMethod(groups.value().Get(), L"Add", {byReference.get()});
-        if (!result.ok()) return toCadError(result.error());
+        CadResult<Variant> result = callMethod(groups.value().Get(), L"Add", {byReference.get()});
+        if (!result.ok()) return result.error();
         ComPtr<IDispatch> group;
         if (HRESULT hr = readDispatch(*result.value().get(), group); FAILED(hr)) return errorFromHresult(hr);
         return GroupRef{share(std::move(group))};
@@ -175,8 +171,8 @@ public:
         // By value: Wine's proxy corrupts a by-reference array of objects on the way back
         // (the tool crashed destroying it), and the CAD accepts either form.
         Variant entityArray = Variant::fromArray(VT_DISPATCH, std::move(array));
-        DispatchResult result = callMethod(dispatchOf(group.object), L"AppendItems", {entityArray.get()});
-        if (!result.ok()) return toCadError(result.error());
+        CadResult<Variant> result = callMethod(dispatchOf(group.object), L"AppendItems", {entityArray.get()});
+        if (!result.ok()) return result.error();
         return cadOk();
     }
 

@@ -67,12 +67,12 @@ bool backOff(Clock::time_point deadline, std::chrono::milliseconds& delay) {
     return true;
 }
 
-DispatchResult failure(HRESULT hr, const EXCEPINFO* info = nullptr) noexcept {
-    return DispatchResult(errorFromCall(hr, info));
+CadResult<Variant> failure(HRESULT hr, const EXCEPINFO* info = nullptr) noexcept {
+    return errorFromCall(hr, info);
 }
 
-DispatchResult invokeChecked(IDispatch* object, const wchar_t* member, WORD flags,
-                             std::initializer_list<const VARIANT*> args, const CallOptions& options) {
+CadResult<Variant> invokeChecked(IDispatch* object, const wchar_t* member, WORD flags,
+                                 std::initializer_list<const VARIANT*> args, const CallOptions& options) {
     if (!object || !member) return failure(E_POINTER);
     const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
     if (put && args.size() == 0) return failure(DISP_E_BADPARAMCOUNT);
@@ -115,14 +115,14 @@ DispatchResult invokeChecked(IDispatch* object, const wchar_t* member, WORD flag
         ++g_roundTrips;
         HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
                                     put ? nullptr : result.put(), excep.reset(), &badArg);
-        if (SUCCEEDED(hr)) return DispatchResult(std::move(result));
+        if (SUCCEEDED(hr)) return result;
         if (hr == DISP_E_EXCEPTION && excep.info.pfnDeferredFillIn && options.inProcess) {
             (void)excep.info.pfnDeferredFillIn(&excep.info);
         }
         excep.info.pfnDeferredFillIn = nullptr;
-        DispatchError error = errorFromCall(hr, &excep.info);
+        CadError error = errorFromCall(hr, &excep.info);
         if (isBusy(static_cast<HRESULT>(error.number)) && backOff(deadline, delay)) continue;
-        return DispatchResult(std::move(error));
+        return error;
     }
 }
 
@@ -153,8 +153,8 @@ std::wstring describeHresult(HRESULT hr) {
     return out;
 }
 
-DispatchError errorFromCall(HRESULT hr, const EXCEPINFO* info) noexcept {
-    DispatchError error;
+CadError errorFromCall(HRESULT hr, const EXCEPINFO* info) noexcept {
+    CadError error;
     HRESULT number = hr;
     const bool useInfo = hr == DISP_E_EXCEPTION && info;
     if (useInfo) {
@@ -178,12 +178,12 @@ DispatchError errorFromCall(HRESULT hr, const EXCEPINFO* info) noexcept {
     return error;
 }
 
-DispatchResult invoke(IDispatch* object, const wchar_t* member, WORD flags,
-                      std::initializer_list<const VARIANT*> args, const CallOptions& options) noexcept {
+CadResult<Variant> invoke(IDispatch* object, const wchar_t* member, WORD flags,
+                          std::initializer_list<const VARIANT*> args, const CallOptions& options) noexcept {
     try {
         return invokeChecked(object, member, flags, args, options);
     } catch (const std::bad_alloc&) {
-        return DispatchResult(DispatchError{static_cast<std::int32_t>(E_OUTOFMEMORY), {}});
+        return CadError{static_cast<std::int32_t>(E_OUTOFMEMORY), {}};
     }
 }
 

@@ -11,31 +11,11 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <variant>
 
+#include "cad/cad_link.h"
 #include "cad/com_values.h"
 
 namespace cad {
-
-struct DispatchError {
-    std::int32_t number = 0;  // the HRESULT as a signed 32-bit number
-    std::wstring description;
-};
-
-class DispatchResult {
-public:
-    explicit DispatchResult(Variant value) noexcept : state_(std::move(value)) {}
-    explicit DispatchResult(DispatchError error) noexcept : state_(std::move(error)) {}
-
-    [[nodiscard]] bool ok() const noexcept { return state_.index() == 0; }
-    // value() only when ok(), error() only when not.
-    [[nodiscard]] Variant& value() { return std::get<0>(state_); }
-    [[nodiscard]] const Variant& value() const { return std::get<0>(state_); }
-    [[nodiscard]] const DispatchError& error() const { return std::get<1>(state_); }
-
-private:
-    std::variant<Variant, DispatchError> state_;
-};
 
 inline constexpr std::chrono::milliseconds kDefaultBusyBound{10000};
 
@@ -52,23 +32,23 @@ struct CallOptions {
 // combined) or DISPATCH_PROPERTYPUT. args are in natural (left to right) order; none may
 // be null: pass Variant::omitted() for a left-out optional argument, and Variant::refTo...
 // for by-reference ones. A put takes the new value as its last argument.
-[[nodiscard]] DispatchResult invoke(IDispatch* object, const wchar_t* member, WORD flags,
-                                    std::initializer_list<const VARIANT*> args,
-                                    const CallOptions& options = {}) noexcept;
+[[nodiscard]] CadResult<Variant> invoke(IDispatch* object, const wchar_t* member, WORD flags,
+                                        std::initializer_list<const VARIANT*> args,
+                                        const CallOptions& options = {}) noexcept;
 
-[[nodiscard]] inline DispatchResult callMethod(IDispatch* object, const wchar_t* member,
-                                               std::initializer_list<const VARIANT*> args = {},
-                                               const CallOptions& options = {}) noexcept {
+[[nodiscard]] inline CadResult<Variant> callMethod(IDispatch* object, const wchar_t* member,
+                                                   std::initializer_list<const VARIANT*> args = {},
+                                                   const CallOptions& options = {}) noexcept {
     return invoke(object, member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, args, options);
 }
-[[nodiscard]] inline DispatchResult getProperty(IDispatch* object, const wchar_t* member,
-                                                std::initializer_list<const VARIANT*> args = {},
-                                                const CallOptions& options = {}) noexcept {
+[[nodiscard]] inline CadResult<Variant> getProperty(IDispatch* object, const wchar_t* member,
+                                                    std::initializer_list<const VARIANT*> args = {},
+                                                    const CallOptions& options = {}) noexcept {
     return invoke(object, member, DISPATCH_PROPERTYGET, args, options);
 }
-[[nodiscard]] inline DispatchResult putProperty(IDispatch* object, const wchar_t* member,
-                                                std::initializer_list<const VARIANT*> args,
-                                                const CallOptions& options = {}) noexcept {
+[[nodiscard]] inline CadResult<Variant> putProperty(IDispatch* object, const wchar_t* member,
+                                                    std::initializer_list<const VARIANT*> args,
+                                                    const CallOptions& options = {}) noexcept {
     return invoke(object, member, DISPATCH_PROPERTYPUT, args, options);
 }
 
@@ -76,7 +56,7 @@ struct CallOptions {
 // (already filled in): the scode for DISP_E_EXCEPTION, else a FACILITY_CONTROL number
 // made from wCode, else hr. Description: the EXCEPINFO's, else the system's text for the
 // number, else "0x%08X".
-[[nodiscard]] DispatchError errorFromCall(HRESULT hr, const EXCEPINFO* info) noexcept;
+[[nodiscard]] CadError errorFromCall(HRESULT hr, const EXCEPINFO* info) noexcept;
 
 // The system's message for an HRESULT without trailing line breaks, or "0x%08X".
 std::wstring describeHresult(HRESULT hr);

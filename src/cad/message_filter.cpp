@@ -10,27 +10,6 @@ HRESULT MessageFilter::create(std::chrono::milliseconds busyBound, IMessageFilte
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
-STDMETHODIMP MessageFilter::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
-        *out = static_cast<IMessageFilter*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) MessageFilter::AddRef() {
-    return ++refs_;
-}
-
-STDMETHODIMP_(ULONG) MessageFilter::Release() {
-    ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-}
-
 STDMETHODIMP_(DWORD) MessageFilter::HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) {
     return SERVERCALL_ISHANDLED;
 }
@@ -58,7 +37,7 @@ HRESULT ScopedMessageFilter::install(std::chrono::milliseconds busyBound) noexce
     if (HRESULT hr = MessageFilter::create(busyBound, filter.GetAddressOf()); FAILED(hr)) return hr;
     IMessageFilter* previous = nullptr;
     if (HRESULT hr = CoRegisterMessageFilter(filter.Get(), &previous); FAILED(hr)) return hr;
-    previous_.Attach(previous);  // COM handed over its reference to the old filter
+    win::adopt(previous_, previous);  // COM handed over its reference to the old filter
     installed_ = true;
     return S_OK;
 }

@@ -7,21 +7,17 @@
 #include <objidl.h>
 #include <wrl/client.h>
 
-#include <atomic>
 #include <chrono>
 
 #include "cad/dispatch.h"
+#include "win/com_object.h"
 
 namespace cad {
 
-class MessageFilter final : public IMessageFilter {
+class MessageFilter final : public win::ComObject<IMessageFilter> {
 public:
     // Heap-only: COM holds references to it.
     [[nodiscard]] static HRESULT create(std::chrono::milliseconds busyBound, IMessageFilter** out) noexcept;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
 
     STDMETHODIMP_(DWORD) HandleInComingCall(DWORD callType, HTASK caller, DWORD tickCount,
                                             LPINTERFACEINFO info) override;
@@ -32,9 +28,8 @@ public:
 
 private:
     explicit MessageFilter(std::chrono::milliseconds busyBound) noexcept : busyBound_(busyBound) {}
-    ~MessageFilter() = default;
+    ~MessageFilter() override = default;
 
-    std::atomic<ULONG> refs_{1};
     std::chrono::milliseconds busyBound_;
 };
 

@@ -14,42 +14,16 @@
 #include "win/window_ops.h"
 #include "promo/browser_rules.h"
 #include "promo/promo_window_ids.h"
+#include "win/com_object.h"
+#include "win/com_owners.h"
 
 namespace promo {
 namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// Owns one BSTR; never copied.
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(const wchar_t* text) : value_(SysAllocString(text)) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(value_); }
-    BSTR get() const { return value_; }
-    BSTR* receive() {
-        SysFreeString(std::exchange(value_, nullptr));
-        return &value_;
-    }
-
-private:
-    BSTR value_ = nullptr;
-};
-
-// Owns one VARIANT; never copied.
-class Variant {
-public:
-    Variant() { VariantInit(&value_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    ~Variant() { (void)VariantClear(&value_); }
-    VARIANT* get() { return &value_; }
-
-private:
-    VARIANT value_;
-};
+using win::Bstr;
+using win::Variant;
 
 constexpr wchar_t kBlankPage[] = L"about:blank";
 
@@ -116,12 +90,8 @@ void requestNewestDocumentMode() {
 // The site the control talks to, and the sink of its events. It lives on the heap and goes
 // when the control and the pane have both released it. Every method is noexcept: nothing may
 // unwind into the control.
-class Site final : public IOleClientSite,
-                   public IOleInPlaceSite,
-                   public IOleInPlaceFrame,
-                   public IDocHostUIHandler,
-                   public IDocHostShowUI,
-                   public IDispatch {
+class Site final : public win::ComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame, IDocHostUIHandler,
+                                         IDocHostShowUI, IDispatch> {
 public:
     Site(HWND container, COLORREF background) : container_(container), background_(background) {}
 
@@ -130,34 +100,6 @@ public:
     void detach() { browser_ = nullptr; }
     // The address whose failure the blank page covers; empty while none failed.
     const wchar_t* failedAddress() const { return failedAddress_; }
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) noexcept override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (iid == IID_IUnknown || iid == IID_IOleClientSite)
-            *out = static_cast<IOleClientSite*>(this);
-        else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite)
-            *out = static_cast<IOleInPlaceSite*>(this);
-        else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame)
-            *out = static_cast<IOleInPlaceFrame*>(this);
-        else if (iid == IID_IDocHostUIHandler)
-            *out = static_cast<IDocHostUIHandler*>(this);
-        else if (iid == __uuidof(IDocHostShowUI))
-            *out = static_cast<IDocHostShowUI*>(this);
-        else if (iid == IID_IDispatch || iid == DIID_DWebBrowserEvents2)
-            *out = static_cast<IDispatch*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() noexcept override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    STDMETHODIMP_(ULONG) Release() noexcept override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
 
     // IOleClientSite
     STDMETHODIMP SaveObject() noexcept override { return E_NOTIMPL; }
@@ -295,7 +237,16 @@ public:
     }
 
 private:
-    ~Site() = default;  // only Release deletes
+    ~Site() override = default;  // only Release deletes
+
+    // IOleWindow is the base of both the in-place site and the frame; the control's events
+    // come to the IDispatch.
+    void* otherInterface(REFIID iid) noexcept override {
+        if (iid == IID_IOleWindow) return static_cast<IOleInPlaceSite*>(this);
+        if (iid == IID_IOleInPlaceUIWindow) return static_cast<IOleInPlaceFrame*>(this);
+        if (iid == DIID_DWebBrowserEvents2) return static_cast<IDispatch*>(this);
+        return nullptr;
+    }
 
     void onEvent(DISPID id, DISPPARAMS& params) {
         switch (id) {
@@ -376,7 +327,6 @@ private:
         return newWindow3_ = SUCCEEDED(events->GetIDsOfNames(names, 1, &member));
     }
 
-    LONG refs_ = 1;
     HWND container_;
     COLORREF background_;
     IWebBrowser2* browser_ = nullptr;
@@ -392,8 +342,7 @@ Site& siteOf(IOleClientSite* site) { return *static_cast<Site*>(site); }
 HRESULT BrowserPane::create(HWND container, COLORREF background) {
     close();
     requestNewestDocumentMode();
-    ComPtr<IOleClientSite> site;
-    site.Attach(new (std::nothrow) Site(container, background));  // starts with the one reference we keep
+    ComPtr<IOleClientSite> site = win::makeComObject<Site>(container, background);
     if (!site) return E_OUTOFMEMORY;
 
     ComPtr<IOleObject> object;
@@ -433,7 +382,7 @@ HRESULT BrowserPane::navigate(const wchar_t* url) {
 std::wstring BrowserPane::locationUrl() const {
     if (!browser_) return {};
     Bstr url;
-    if (FAILED(browser_->get_LocationURL(url.receive())) || !url.get()) return {};
+    if (FAILED(browser_->get_LocationURL(url.put())) || !url.get()) return {};
     return std::wstring(url.get(), SysStringLen(url.get()));
 }
 
@@ -515,7 +464,7 @@ LRESULT BrowserPane::answerProbe(WPARAM probe, LPARAM argument) {
     if (events_ && SUCCEEDED(events_->EnumConnections(&sinks)))
         while (sinks->Next(1, &sink, nullptr) == S_OK) {
             ComPtr<IUnknown> held;
-            held.Attach(sink.pUnk);
+            win::adopt(held, sink.pUnk);
             ComPtr<IDispatch> target;
             if (SUCCEEDED(held.As(&target)))
                 (void)target->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/gdi_object.h"
+#include "win/gdi_owners.h"
 #include "win/picture.h"
 #include "win/placement.h"
 #include "win/twips.h"
@@ -56,7 +56,7 @@ private:
     HWND hwnd_ = nullptr;
     HWND paneContainer_ = nullptr;
     win::TwipsPerPixel tpp_;
-    app::Brush background_;
+    win::Brush background_;
     win::Picture closeGlyph_;
     win::Picture minimiseGlyph_;
     BrowserPane pane_;

@@ -2,6 +2,8 @@
 
 #include <olectl.h>
 
+#include "win/handle_owners.h"
+
 namespace win {
 
 using Microsoft::WRL::ComPtr;
@@ -16,20 +18,14 @@ bool Picture::load(HINSTANCE instance, int resourceId) {
     if (!bytes || size == 0) return false;
 
     // OleLoadPicture reads from a stream; the stream owns (and frees) this copy.
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (!copy) return false;
-    if (void* dest = GlobalLock(copy)) {
-        memcpy(dest, bytes, size);
-        GlobalUnlock(copy);
-    } else {
-        GlobalFree(copy);
-        return false;
-    }
+    win::GlobalMemory copy(GlobalAlloc(GMEM_MOVEABLE, size));
+    void* dest = copy.get() ? GlobalLock(copy.get()) : nullptr;
+    if (!dest) return false;
+    memcpy(dest, bytes, size);
+    GlobalUnlock(copy.get());
     ComPtr<IStream> stream;
-    if (FAILED(CreateStreamOnHGlobal(copy, TRUE, &stream))) {
-        GlobalFree(copy);
-        return false;
-    }
+    if (FAILED(CreateStreamOnHGlobal(copy.get(), TRUE, &stream))) return false;
+    copy.release();
     return SUCCEEDED(OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
                                     reinterpret_cast<void**>(picture_.GetAddressOf())));
 }

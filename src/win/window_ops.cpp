@@ -11,11 +11,8 @@
 namespace win {
 
 TwipsPerPixel screenTwipsPerPixel() {
-    HDC screen = GetDC(nullptr);
-    const TwipsPerPixel tpp =
-        twipsPerPixelForDpi(GetDeviceCaps(screen, LOGPIXELSX), GetDeviceCaps(screen, LOGPIXELSY));
-    ReleaseDC(nullptr, screen);
-    return tpp;
+    win::WindowDc screen(nullptr);
+    return twipsPerPixelForDpi(GetDeviceCaps(screen.get(), LOGPIXELSX), GetDeviceCaps(screen.get(), LOGPIXELSY));
 }
 
 namespace {
@@ -87,31 +84,30 @@ std::wstring windowText(HWND window) {
 void sizeLabelToText(HWND label) {
     const std::wstring text = windowText(label);
     const int length = static_cast<int>(text.size());
-    HDC dc = GetDC(label);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
     RECT extent{0, 0, 0, 0};
-    DrawTextW(dc, text.c_str(), length, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SelectObject(dc, old);
-    ReleaseDC(label, dc);
+    {
+        win::WindowDc dc(label);
+        win::SelectionScope font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        DrawTextW(dc.get(), text.c_str(), length, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    }
     SetWindowPos(label, nullptr, 0, 0, extent.right, extent.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-app::Font fitLabelFont(HWND label, HFONT font) {
+win::Font fitLabelFont(HWND label, HFONT font) {
     const std::wstring text = windowText(label);
     LOGFONTW design{};
     RECT box{};
-    if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return app::Font();
-    HDC dc = GetDC(label);
+    if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return win::Font();
+    win::WindowDc dc(label);
     const auto fits = [&](HFONT candidate) {
-        HGDIOBJ old = SelectObject(dc, candidate);
+        win::SelectionScope selected(dc.get(), candidate);
         RECT needed{0, 0, box.right, 0};
-        DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+        DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &needed,
                   DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
-        SelectObject(dc, old);
         return needed.bottom <= box.bottom && needed.right <= box.right;
     };
-    app::Font smaller;
+    win::Font smaller;
     // Heights are negative (character height in pixels); a few pixels less is enough.
     for (LOGFONTW shrunk = design; !fits(smaller.get() ? smaller.get() : font) && shrunk.lfHeight < -6;) {
         ++shrunk.lfHeight;
@@ -119,7 +115,6 @@ app::Font fitLabelFont(HWND label, HFONT font) {
         smaller.reset(CreateFontIndirectW(&shrunk));
         if (!smaller.get()) break;
     }
-    ReleaseDC(label, dc);
     return smaller;
 }
 

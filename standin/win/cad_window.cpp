@@ -40,34 +40,6 @@ COLORREF indexColor(int index) {
     }
 }
 
-class MemoryDc {
-public:
-    explicit MemoryDc(HDC reference) : dc_(CreateCompatibleDC(reference)) {}
-    ~MemoryDc() {
-        if (dc_) DeleteDC(dc_);
-    }
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
-class PaintScope {
-public:
-    explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd, &ps_); }
-    ~PaintScope() { EndPaint(hwnd_, &ps_); }
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-    HDC dc() const { return dc_; }
-
-private:
-    HWND hwnd_;
-    PAINTSTRUCT ps_{};
-    HDC dc_;
-};
-
 void line(HDC dc, double x1, double y1, double x2, double y2) {
     MoveToEx(dc, static_cast<int>(std::lround(x1)), static_cast<int>(std::lround(y1)), nullptr);
     LineTo(dc, static_cast<int>(std::lround(x2)), static_cast<int>(std::lround(y2)));
@@ -92,9 +64,7 @@ bool CadWindow::create(HINSTANCE instance, bool show) {
     wc.lpszClassName = kClassName;
     if (!RegisterClassExW(&wc)) return false;
 
-    HDC screen = GetDC(nullptr);
-    dpi_ = GetDeviceCaps(screen, LOGPIXELSX);
-    ReleaseDC(nullptr, screen);
+    dpi_ = GetDeviceCaps(win::WindowDc(nullptr).get(), LOGPIXELSX);
     if (dpi_ <= 0) dpi_ = 96;
 
     hwnd_ = CreateWindowExW(0, kClassName, L"Stand-in CAD", WS_OVERLAPPEDWINDOW, scaled(40), scaled(40),
@@ -337,19 +307,19 @@ bool CadWindow::onSetCursor() {
 }
 
 void CadWindow::onPaint() {
-    PaintScope paint(hwnd_);
+    win::PaintScope paint(hwnd_);
     RECT client{};
     GetClientRect(hwnd_, &client);
     const int width = std::max<LONG>(1, client.right);
     const int height = std::max<LONG>(1, client.bottom);
-    MemoryDc memory(paint.dc());
-    GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(paint.dc(), width, height));
-    Selection bitmapSelection(memory.get(), bitmap.get());
+    win::MemoryDc memory(paint.dc());
+    win::Bitmap bitmap(CreateCompatibleBitmap(paint.dc(), width, height));
+    win::SelectionScope bitmapSelection(memory.get(), bitmap.get());
     HDC dc = memory.get();
 
     const RECT canvas = canvasRect();
-    GdiObject<HBRUSH> canvasBrush(CreateSolidBrush(kCanvasColor));
-    GdiObject<HBRUSH> stripBrush(CreateSolidBrush(kStripColor));
+    win::Brush canvasBrush(CreateSolidBrush(kCanvasColor));
+    win::Brush stripBrush(CreateSolidBrush(kStripColor));
     FillRect(dc, &canvas, canvasBrush.get());
     RECT strip{client.left, canvas.bottom, client.right, client.bottom};
     FillRect(dc, &strip, stripBrush.get());
@@ -357,8 +327,8 @@ void CadWindow::onPaint() {
     const Document* document = session().activeDocument();
     const int lineWidth = std::max(1, scaled(1));
     if (document) {
-        GdiObject<HPEN> pen(CreatePen(PS_SOLID, lineWidth, kLineColor));
-        Selection penSelection(dc, pen.get());
+        win::Pen pen(CreatePen(PS_SOLID, lineWidth, kLineColor));
+        win::SelectionScope penSelection(dc, pen.get());
         for (const Segment& s : document->geometry().segments) {
             const Vec2 a = view_.toPixel(s.a);
             const Vec2 b = view_.toPixel(s.b);
@@ -367,16 +337,16 @@ void CadWindow::onPaint() {
         // Point entities in their colour, in the style pdmode selects.
         const PointStyle style = pointStyle(document->pdmode()).value_or(PointStyle{});
         const double half = scaled(7);
-        Selection brushSelection(dc, GetStockObject(NULL_BRUSH));
+        win::SelectionScope brushSelection(dc, GetStockObject(NULL_BRUSH));
         for (const auto& entity : document->entities()) {
             if (entity->erased()) continue;
             const Vec2 p = view_.toPixel(entity->position());
             const COLORREF color = indexColor(entity->color());
-            GdiObject<HPEN> pointPen(CreatePen(PS_SOLID, std::max(1, scaled(2)), color));
-            Selection pointPenSelection(dc, pointPen.get());
+            win::Pen pointPen(CreatePen(PS_SOLID, std::max(1, scaled(2)), color));
+            win::SelectionScope pointPenSelection(dc, pointPen.get());
             switch (style.figure) {
             case PointFigure::Dot: {
-                GdiObject<HBRUSH> dotBrush(CreateSolidBrush(color));
+                win::Brush dotBrush(CreateSolidBrush(color));
                 const int r = std::max(1, scaled(1));
                 RECT dot{static_cast<LONG>(p.x) - r, static_cast<LONG>(p.y) - r, static_cast<LONG>(p.x) + r + 1,
                          static_cast<LONG>(p.y) + r + 1};
@@ -406,21 +376,21 @@ void CadWindow::onPaint() {
     if (cursorInCanvas_) {
         const Vec2 at = snapped_ ? view_.toPixel(*snapped_) : Vec2{double(cursor_.x), double(cursor_.y)};
         if (prompt_.active && prompt_.base && prompt_.base->size() == 3) {
-            GdiObject<HPEN> bandPen(CreatePen(PS_DOT, 1, kCrossHairColor));
-            Selection bandSelection(dc, bandPen.get());
+            win::Pen bandPen(CreatePen(PS_DOT, 1, kCrossHairColor));
+            win::SelectionScope bandSelection(dc, bandPen.get());
             const Vec2 b = view_.toPixel({(*prompt_.base)[0], (*prompt_.base)[1]});
             line(dc, b.x, b.y, at.x, at.y);
         }
-        GdiObject<HPEN> crossPen(CreatePen(PS_SOLID, lineWidth, kCrossHairColor));
-        Selection crossSelection(dc, crossPen.get());
+        win::Pen crossPen(CreatePen(PS_SOLID, lineWidth, kCrossHairColor));
+        win::SelectionScope crossSelection(dc, crossPen.get());
         line(dc, canvas.left, cursor_.y, canvas.right, cursor_.y);
         line(dc, cursor_.x, canvas.top, cursor_.x, canvas.bottom);
-        Selection hollow(dc, GetStockObject(NULL_BRUSH));
+        win::SelectionScope hollow(dc, GetStockObject(NULL_BRUSH));
         const int box = scaled(4);
         Rectangle(dc, cursor_.x - box, cursor_.y - box, cursor_.x + box + 1, cursor_.y + box + 1);
         if (snapped_) {
-            GdiObject<HPEN> snapPen(CreatePen(PS_SOLID, std::max(1, scaled(2)), kSnapColor));
-            Selection snapSelection(dc, snapPen.get());
+            win::Pen snapPen(CreatePen(PS_SOLID, std::max(1, scaled(2)), kSnapColor));
+            win::SelectionScope snapSelection(dc, snapPen.get());
             const int m = scaled(6);
             Rectangle(dc, int(at.x) - m, int(at.y) - m, int(at.x) + m + 1, int(at.y) + m + 1);
         }
@@ -428,10 +398,10 @@ void CadWindow::onPaint() {
 
     // Command line: the last answered prompt above, the current prompt below, and the
     // cursor's drawing coordinates on the right.
-    GdiObject<HFONT> font(CreateFontW(-MulDiv(9, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    win::Font font(CreateFontW(-MulDiv(9, dpi_, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
                                       L"Tahoma"));
-    Selection fontSelection(dc, font.get());
+    win::SelectionScope fontSelection(dc, font.get());
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kTextColor);
     const int rowHeight = scaled(20);

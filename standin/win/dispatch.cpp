@@ -51,25 +51,8 @@ HRESULT Call::fail(HRESULT scode, const std::wstring& description) {
 
 // ---- DispatchObject ----
 
-HRESULT DispatchObject::QueryInterface(REFIID riid, void** out) {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_StandinObject) {
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG DispatchObject::AddRef() {
-    return static_cast<ULONG>(InterlockedIncrement(&refs_));
-}
-
-ULONG DispatchObject::Release() {
-    const LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
+void* DispatchObject::otherInterface(REFIID riid) noexcept {
+    return riid == IID_StandinObject ? static_cast<IDispatch*>(this) : nullptr;
 }
 
 HRESULT DispatchObject::GetTypeInfoCount(UINT* count) {
@@ -267,18 +250,14 @@ std::optional<std::vector<double>> readPoint(const VARIANT& v) {
 }
 
 HRESULT makeDoubleArray(const std::vector<double>& values, VARIANT* out) {
-    SAFEARRAY* array = SafeArrayCreateVector(VT_R8, 0, static_cast<ULONG>(values.size()));
-    if (!array) return E_OUTOFMEMORY;
+    win::SafeArray array(SafeArrayCreateVector(VT_R8, 0, static_cast<ULONG>(values.size())));
+    if (!array.get()) return E_OUTOFMEMORY;
     for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i) {
         double d = values[static_cast<size_t>(i)];
-        const HRESULT hr = SafeArrayPutElement(array, &i, &d);
-        if (FAILED(hr)) {
-            SafeArrayDestroy(array);
-            return hr;
-        }
+        if (const HRESULT hr = SafeArrayPutElement(array.get(), &i, &d); FAILED(hr)) return hr;
     }
     V_VT(out) = VT_ARRAY | VT_R8;
-    V_ARRAY(out) = array;
+    V_ARRAY(out) = array.release();
     return S_OK;
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "win/com_object.h"
+
 namespace standin {
 
 struct MemberName {
@@ -51,12 +53,8 @@ private:
 // one of its own (a proxy to someone else's object does not).
 extern const IID IID_StandinObject;
 
-class DispatchObject : public IDispatch {
+class DispatchObject : public win::ComObject<IDispatch> {
 public:
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IDispatch (no type information: clients bind late by name)
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
@@ -72,7 +70,7 @@ public:
 protected:
     DispatchObject(const wchar_t* typeName, std::span<const MemberName> members)
         : typeName_(typeName), members_(members) {}
-    virtual ~DispatchObject() = default;
+    ~DispatchObject() override = default;
     // Objects of a drawing that was closed answer every call with an error.
     virtual bool inClosedDrawing() const { return false; }
     // Runs member `id`: S_OK with the result stored, DISP_E_EXCEPTION through call.fail(),
@@ -80,9 +78,9 @@ protected:
     [[nodiscard]] virtual HRESULT invokeMember(DISPID id, Call& call) = 0;
 
 private:
+    void* otherInterface(REFIID riid) noexcept override;
     const wchar_t* memberName(DISPID id) const;
 
-    LONG refs_ = 1;
     const wchar_t* typeName_;
     std::span<const MemberName> members_;
 };

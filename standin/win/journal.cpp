@@ -18,7 +18,7 @@ std::wstring widen(const std::string& utf8) {
 bool Journal::open(const std::wstring& path) {
     // Shared for reading and writing: tests read it live, and a second stand-in (started
     // after the first one ended) appends to the same file.
-    file_ = Handle(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    file_ = win::KernelHandle(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return static_cast<bool>(file_);
 }

@@ -16,7 +16,7 @@ public:
     void write(const std::string& line);
 
 private:
-    Handle file_;
+    win::KernelHandle file_;
 };
 
 // A short JSON description of a VARIANT: {"vt":N,"type":"...","value":...}; by-reference

@@ -6,6 +6,7 @@
 #include <oleauto.h>
 
 #include "win/cad_window.h"
+#include "win/com_object.h"
 #include "win/registration.h"
 #include "win/session.h"
 
@@ -13,24 +14,8 @@ namespace standin {
 namespace {
 
 // Hands out the one application object, as a CAD that runs once per user does.
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public win::ComObject<IClassFactory> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
@@ -42,8 +27,7 @@ public:
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 
 private:
-    ~ClassFactory() = default;
-    LONG refs_ = 1;
+    ~ClassFactory() override = default;
 };
 
 int run(HINSTANCE instance) {
@@ -70,8 +54,7 @@ int run(HINSTANCE instance) {
         return 1;
     }
 
-    ComPtr<ClassFactory> factory;
-    factory.Attach(new ClassFactory());
+    ComPtr<ClassFactory> factory = win::makeComObject<ClassFactory>();
     DWORD classCookie = 0;
     const HRESULT classHr = CoRegisterClassObject(kStandinClsid, factory.Get(), CLSCTX_LOCAL_SERVER,
                                                   REGCLS_MULTIPLEUSE, &classCookie);

@@ -87,7 +87,7 @@ std::optional<std::vector<ComPtr<IDispatch>>> readObjectArray(const VARIANT& v, 
                 (void)V_UNKNOWN(inner)->QueryInterface(IID_PPV_ARGS(&object));
         } else if (element == VT_DISPATCH) {
             IDispatch* raw = nullptr;
-            if (SUCCEEDED(SafeArrayGetElement(array, &i, &raw))) object.Attach(raw);
+            if (SUCCEEDED(SafeArrayGetElement(array, &i, &raw))) win::adopt(object, raw);
         } else {
             IUnknown* raw = nullptr;
             if (SUCCEEDED(SafeArrayGetElement(array, &i, &raw)) && raw) {
@@ -354,8 +354,7 @@ HRESULT Groups::invokeMember(DISPID id, Call& call) {
             if (!group->erased() && equalsIgnoreCase(group->name(), *name))
                 return call.fail(kErrDuplicateName, L"Duplicate group name: " + *name);
         }
-        ComPtr<Group> group;
-        group.Attach(new Group(owner_, *name));
+        ComPtr<Group> group = win::makeComObject<Group>(owner_, *name);
         groups.push_back(group);
         return returnObject(call, group.Get());
     }
@@ -403,9 +402,9 @@ constexpr std::array kDocumentMembers = {
 Document::Document(std::wstring name, std::wstring fullName, Geometry geometry)
     : DispatchObject(L"Document", kDocumentMembers), name_(std::move(name)), fullName_(std::move(fullName)),
       geometry_(std::move(geometry)) {
-    utility_.Attach(new Utility(this));
-    modelSpace_.Attach(new ModelSpace(this));
-    groupsObject_.Attach(new Groups(this));
+    utility_ = win::makeComObject<Utility>(this);
+    modelSpace_ = win::makeComObject<ModelSpace>(this);
+    groupsObject_ = win::makeComObject<Groups>(this);
 }
 
 std::string Document::describe() const {
@@ -413,8 +412,7 @@ std::string Document::describe() const {
 }
 
 ComPtr<PointEntity> Document::addPoint(double x, double y, double z) {
-    ComPtr<PointEntity> entity;
-    entity.Attach(new PointEntity(this, nextHandle_++, x, y, z));
+    ComPtr<PointEntity> entity = win::makeComObject<PointEntity>(this, nextHandle_++, x, y, z);
     entities_.push_back(entity);
     return entity;
 }

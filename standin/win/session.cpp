@@ -32,7 +32,7 @@ void report(const std::wstring& message) {
     if (err && err != INVALID_HANDLE_VALUE) WriteFile(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     const std::wstring folder = dataFolder();
     CreateDirectoryW(folder.c_str(), nullptr);
-    Handle log(CreateFileW((folder + L"\\standin.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    win::KernelHandle log(CreateFileW((folder + L"\\standin.log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (log) WriteFile(log.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
@@ -63,7 +63,7 @@ namespace {
 
 // The whole file as bytes; empty when it cannot be read.
 std::optional<std::string> readFile(const std::wstring& path) {
-    Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    win::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return std::nullopt;
     std::string text;
@@ -138,7 +138,7 @@ bool Session::start(const Options& options) {
                        ",\"answers\":" + std::to_string(answers_.size()) +
                        ",\"script_errors\":" + errorsJson(scriptErrors));
 
-    application_.Attach(new Application());
+    application_ = win::makeComObject<Application>();
     if (config_.busyAfterCall == 0 && config_.busyMs > 0) busyUntil_ = GetTickCount64() + config_.busyMs;
 
     firstGeometry_ = builtInSection();
@@ -174,8 +174,7 @@ bool Session::start(const Options& options) {
 }
 
 Document* Session::openDocument(const std::wstring& name, const std::wstring& fullName, Geometry geometry) {
-    ComPtr<Document> document;
-    document.Attach(new Document(name, fullName, std::move(geometry)));
+    ComPtr<Document> document = win::makeComObject<Document>(name, fullName, std::move(geometry));
     documents_.push_back(document);
     active_ = document.Get();
     // Open drawings are also in the running object table under their path, as documents

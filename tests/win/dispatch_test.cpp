@@ -16,6 +16,7 @@
 #include "win/window_ops.h"
 #include "cad/cad_worker.h"
 #include "cad/dispatch.h"
+#include "win/com_object.h"
 
 using namespace cad;
 using Microsoft::WRL::ComPtr;
@@ -49,16 +50,11 @@ struct Setup {
     const wchar_t* text = nullptr;
 };
 
-struct Obj final : IDispatch {
+struct Obj final : win::ComObject<IDispatch> {
     explicit Obj(Setup setup = {}) : s(setup) {}
     Setup s;
-    ULONG refs = 1;
     std::wstring seen;  // flags, named DISPIDs and rgvarg, in its order
 
-    // Only ever asked for IDispatch here.
-    STDMETHODIMP QueryInterface(REFIID, void** out) override { return *out = this, AddRef(), S_OK; }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-    STDMETHODIMP_(ULONG) Release() override { return --refs; }  // lives on the test's stack
     STDMETHODIMP GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* id) override {
@@ -93,9 +89,14 @@ struct Obj final : IDispatch {
     }
 };
 
+ULONG refs(IUnknown& object) {
+    object.AddRef();
+    return object.Release();
+}
+
 // "value", or "number description" where <sys> is the system's text for the number (or the
 // hex number where there is none).
-std::wstring outcome(DispatchResult& r) {
+std::wstring outcome(CadResult<Variant>& r) {
     if (r.ok()) return show(*r.value().get());
     wchar_t text[512] = {};
     DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -165,7 +166,7 @@ TEST(Dispatch, CallTable) {
     ASSERT_TRUE(PostMessageW(w, WM_APP, 0, 0));
     for (const Call& c : kCalls) {
         SCOPED_TRACE(c.name);
-        Obj o(c.setup);
+        ComPtr<Obj> o = win::makeComObject<Obj>(c.setup);
         Bstr g;
         SafeArray point;
         Variant pool[] = {Variant::fromI4(1), Variant::fromI2(5), Variant::fromR8(2.5), {}, Variant::omitted(),
@@ -175,15 +176,15 @@ TEST(Dispatch, CallTable) {
         std::vector<VARIANT*> a;
         for (const char* letter = c.args; *letter; ++letter)
             a.push_back(pool[std::strchr(kArgs, *letter) - kArgs].get());
-        IDispatch* target = std::wcscmp(c.member, L"Echo") ? dictionary.Get() : &o;
+        IDispatch* target = std::wcscmp(c.member, L"Echo") ? dictionary.Get() : o.Get();
         const auto start = std::chrono::steady_clock::now();
         const CallOptions options{1000ms, c.inProcess};
-        DispatchResult r = a.size() == 0   ? c.how(target, c.member, {}, options)
-                           : a.size() == 1 ? c.how(target, c.member, {a[0]}, options)
-                           : a.size() == 2 ? c.how(target, c.member, {a[0], a[1]}, options)
-                                           : c.how(target, c.member, {a[0], a[1], a[2]}, options);
+        CadResult<Variant> r = a.size() == 0   ? c.how(target, c.member, {}, options)
+                               : a.size() == 1 ? c.how(target, c.member, {a[0]}, options)
+                               : a.size() == 2 ? c.how(target, c.member, {a[0], a[1]}, options)
+                                               : c.how(target, c.member, {a[0], a[1], a[2]}, options);
         const auto took = std::chrono::steady_clock::now() - start;
-        std::wstring got = o.seen + L"= " + outcome(r);
+        std::wstring got = o->seen + L"= " + outcome(r);
         for (VARIANT* v : a)
             if (V_VT(v) & VT_BYREF) got += L" " + show(*v);
         EXPECT_EQ(got, c.want);
@@ -214,7 +215,8 @@ TEST(Shell, LoadedWithoutTheSearchFlagAndNeverAFailureKept) {
 }
 
 TEST(Values, OwnersReleaseWhatTheyHoldOnce) {
-    Obj a;
+    ComPtr<Obj> object = win::makeComObject<Obj>();
+    Obj& a = *object.Get();
     IDispatch *two[] = {&a, &a}, *withNull[] = {&a, nullptr};
     {
         Variant v = Variant::fromDispatch(&a), w = std::move(v);
@@ -225,9 +227,37 @@ TEST(Values, OwnersReleaseWhatTheyHoldOnce) {
                     makeDispatchArray(withNull, list) == E_POINTER);
         moved = std::move(list);
         t = std::move(s);
-        EXPECT_TRUE(a.refs == 4 && !list.get() && !s.get() && t.str() == L"x") << a.refs;
+        EXPECT_TRUE(refs(a) == 4 && !list.get() && !s.get() && t.str() == L"x") << refs(a);
     }
-    EXPECT_EQ(a.refs, 1u);
+    EXPECT_EQ(refs(a), 1u);
+}
+
+// The COM base answers its listed interfaces and IUnknown as one object, nothing else, and
+// deletes the object with its last reference.
+TEST(Values, ComObjectAnswersItsInterfacesAndGoesWithItsLastReference) {
+    struct Both final : win::ComObject<IMessageFilter, IClassFactory> {
+        explicit Both(bool* gone) : gone(gone) {}
+        ~Both() override { *gone = true; }
+        bool* gone;
+        STDMETHODIMP_(DWORD) HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override { return 0; }
+        STDMETHODIMP_(DWORD) RetryRejectedCall(HTASK, DWORD, DWORD) override { return 0; }
+        STDMETHODIMP_(DWORD) MessagePending(HTASK, DWORD, DWORD) override { return 0; }
+        STDMETHODIMP CreateInstance(IUnknown*, REFIID, void**) override { return E_NOTIMPL; }
+        STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+    };
+    bool gone = false;
+    {
+        ComPtr<IMessageFilter> filter = win::makeComObject<Both>(&gone);
+        ComPtr<IClassFactory> factory;
+        ComPtr<IUnknown> viaFilter, viaFactory;
+        ComPtr<IDispatch> none;
+        ASSERT_TRUE(filter && SUCCEEDED(filter.As(&factory)) && SUCCEEDED(filter.As(&viaFilter)) &&
+                    SUCCEEDED(factory.As(&viaFactory)));
+        EXPECT_EQ(viaFilter.Get(), viaFactory.Get()) << "one identity";
+        EXPECT_EQ(filter.As(&none), E_NOINTERFACE);
+        EXPECT_TRUE(!none && refs(*filter.Get()) == 4) << refs(*filter.Get());
+    }
+    EXPECT_TRUE(gone);
 }
 
 }  // namespace

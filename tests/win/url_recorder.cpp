@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "win/handle_owners.h"
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int argc = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -19,11 +21,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                          nullptr, nullptr);
     // Several handlers may start close together: retry while another holds the file.
     for (int attempt = 0; attempt < 100; ++attempt, Sleep(20)) {
-        HANDLE file = CreateFileW(argv[1], FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) continue;
+        const win::KernelHandle file(
+            CreateFileW(argv[1], FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) continue;
         DWORD written = 0;
-        WriteFile(file, utf8, static_cast<DWORD>(size), &written, nullptr);
-        CloseHandle(file);
+        WriteFile(file.get(), utf8, static_cast<DWORD>(size), &written, nullptr);
         break;
     }
     return 0;

@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "app/main_window_ids.h"
+#include "win/gdi_owners.h"
+#include "win/handle_owners.h"
 
 namespace driver {
 
@@ -41,8 +43,8 @@ inline bool waitFor(const std::function<bool()>& condition, std::chrono::millise
 struct Process {
     PROCESS_INFORMATION info{};
     ~Process() {
+        const win::KernelHandle process(info.hProcess), thread(info.hThread);
         if (info.hProcess && !waitExit(0ms)) TerminateProcess(info.hProcess, 99), waitExit(5s);
-        if (info.hProcess) CloseHandle(info.hProcess), CloseHandle(info.hThread);
     }
     bool start(const std::wstring& exe, const std::wstring& arguments = L"") {
         std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
@@ -156,21 +158,18 @@ inline Capture paint(const RECT& r, const std::function<void(HDC)>& draw) {
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right - r.left, r.top - r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     DWORD* bits = nullptr;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    SelectObject(dc, bitmap);
-    draw(dc);
+    const win::MemoryDc dc(nullptr);
+    const win::Bitmap bitmap(
+        CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0));
+    const win::SelectionScope selected(dc.get(), bitmap.get());
+    draw(dc.get());
     GdiFlush();
-    Capture c{r, std::vector<DWORD>(bits, bits + (r.right - r.left) * (r.bottom - r.top))};
-    DeleteDC(dc);
-    DeleteObject(bitmap);
-    return c;
+    return Capture{r, std::vector<DWORD>(bits, bits + (r.right - r.left) * (r.bottom - r.top))};
 }
 inline Capture capture(const RECT& r) {
     return paint(r, [&](HDC dc) {
-        HDC screen = GetDC(nullptr);
-        BitBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
-        ReleaseDC(nullptr, screen);
+        const win::WindowDc screen(nullptr);
+        BitBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, screen.get(), r.left, r.top, SRCCOPY);
     });
 }
 

@@ -56,10 +56,9 @@ protected:
         for (HWND w; (w = FindWindowExW(nullptr, nullptr, L"PontiroStandinCad", nullptr));) {
             DWORD id = 0;
             GetWindowThreadProcessId(w, &id);
-            HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+            const win::KernelHandle p(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
             PostMessageW(w, WM_CLOSE, 0, 0);
-            if (p && WaitForSingleObject(p, 10000)) TerminateProcess(p, 9), WaitForSingleObject(p, 5000);
-            if (p) CloseHandle(p);
+            if (p && WaitForSingleObject(p.get(), 10000)) TerminateProcess(p.get(), 9), WaitForSingleObject(p.get(), 5000);
         }
     }
     static std::string narrow(const std::wstring& w) { return {w.begin(), w.end()}; }  // ASCII paths

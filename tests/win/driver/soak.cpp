@@ -34,19 +34,21 @@ struct Counts {
 
 static Counts countsOf(DWORD processId) {
     Counts c;
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, processId);
+    const win::KernelHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE, FALSE, processId));
     if (!process) return c;
     DWORD kernel = 0;
-    c.api[0] = GetProcessHandleCount(process, &kernel) ? static_cast<long>(kernel) : 0;
-    c.api[1] = static_cast<long>(GetGuiResources(process, GR_GDIOBJECTS));
-    c.api[2] = static_cast<long>(GetGuiResources(process, GR_USEROBJECTS));
+    c.api[0] = GetProcessHandleCount(process.get(), &kernel) ? static_cast<long>(kernel) : 0;
+    c.api[1] = static_cast<long>(GetGuiResources(process.get(), GR_GDIOBJECTS));
+    c.api[2] = static_cast<long>(GetGuiResources(process.get(), GR_USEROBJECTS));
     // Handle values are multiples of 4 handed out lowest first: a long run of values that
     // cannot be duplicated means the table ends.
     c.substitute[0] = 0;
     for (std::uintptr_t value = 4, misses = 0; misses < 4096; value += 4) {
         HANDLE dup = nullptr;
-        const bool ok = DuplicateHandle(process, HANDLE(value), GetCurrentProcess(), &dup, 0, 0, DUPLICATE_SAME_ACCESS);
-        if (ok) CloseHandle(dup);
+        const bool ok =
+            DuplicateHandle(process.get(), HANDLE(value), GetCurrentProcess(), &dup, 0, 0, DUPLICATE_SAME_ACCESS);
+        const win::KernelHandle duplicate(ok ? dup : nullptr);
         c.substitute[0] += ok;
         misses = ok ? 0 : misses + 1;
     }
@@ -56,9 +58,9 @@ static Counts countsOf(DWORD processId) {
     std::uint64_t table = 0;
     std::vector<std::uint8_t> entries(0x10000 * 24);
     SIZE_T read = 0;
-    if (!NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) &&
-        ReadProcessMemory(process, reinterpret_cast<BYTE*>(basic.PebBaseAddress) + 0xF8, &table, 8, nullptr) &&
-        ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(), entries.size(), &read) &&
+    if (!NtQueryInformationProcess(process.get(), ProcessBasicInformation, &basic, sizeof basic, nullptr) &&
+        ReadProcessMemory(process.get(), reinterpret_cast<BYTE*>(basic.PebBaseAddress) + 0xF8, &table, 8, nullptr) &&
+        ReadProcessMemory(process.get(), reinterpret_cast<void*>(table), entries.data(), entries.size(), &read) &&
         read == entries.size()) {
         c.substitute[1] = 0;
         for (size_t at = 14; at < entries.size(); at += 24) c.substitute[1] += entries[at] != 0;
@@ -76,7 +78,6 @@ static Counts countsOf(DWORD processId) {
             GetWindowThreadProcessId(top, &owner);
             c.substitute[2] += owner == processId ? tree(top) : 0;
         }
-    CloseHandle(process);
     return c;
 }
 

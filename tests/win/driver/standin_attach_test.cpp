@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "harness.h"
+#include "win/com_owners.h"
 
 namespace driver {
 
@@ -27,19 +28,19 @@ TEST(Standin, AttachThroughTheRunningObjectTable) {
     EXPECT_EQ(attach(app), MK_E_UNAVAILABLE) << "nothing to attach to before the stand-in runs";
     ASSERT_TRUE(standin.start(arg(0)) && waitFor([&] { return SUCCEEDED(attach(app)); }, 30s));
     // Properties by name, found in any case.
-    VARIANT values[2] = {};
-    for (auto [name, value] : {std::pair{L"caption", &values[0]}, {L"ActiveDocument", &values[1]}}) {
+    win::Variant answers[2];
+    for (auto [name, value] : {std::pair{L"caption", answers[0].put()}, {L"ActiveDocument", answers[1].put()}}) {
         DISPID id = 0;
         DISPPARAMS none{};
         LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
         if (SUCCEEDED(app->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
             app->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value, nullptr, nullptr);
     }
+    const VARIANT values[2] = {*answers[0].get(), *answers[1].get()};  // views; `answers` owns them
     const std::vector<HWND> windows = windowsOf(standin.id(), nullptr);
     ASSERT_TRUE(values[0].vt == VT_BSTR && !windows.empty());
     EXPECT_EQ(std::wstring(values[0].bstrVal, SysStringLen(values[0].bstrVal)), windowText(windows[0])) << "title";
     EXPECT_TRUE(values[1].vt == VT_DISPATCH && values[1].pdispVal) << "ActiveDocument is a drawing";
-    for (VARIANT& value : values) VariantClear(&value);
 }
 
 }  // namespace driver
