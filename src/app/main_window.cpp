@@ -6,12 +6,12 @@
 #include <string>
 
 #include "about/about_window.h"
-#include "win/texts.h"
 #include "app/main_window_ids.h"
-#include "win/window_ops.h"
 #include "cad/com_cad_link.h"
 #include "promo/promo_window.h"
 #include "resource.h"
+#include "win/texts.h"
+#include "win/window_ops.h"
 
 namespace app {
 namespace {
@@ -306,11 +306,7 @@ void MainWindow::startCommand(cad::CadWorker::Command command) {
             hwnd_, kCommandDone, [owner = hwnd_, name = cadClass_] { return cad::makeComCadLink(owner, name); });
     }
     commandRunning_ = cad_->run(std::move(command));
-    if (!commandRunning_) {
-        cad::CommandOutcome failed;
-        failed.messages.push_back({cad::kUnknownError, cad::kErrorCaption, cad::MessageIcon::Stop});
-        applyOutcome(failed);
-    }
+    if (!commandRunning_) applyOutcome(cad::unknownErrorOutcome());
 }
 
 void MainWindow::onCommandDone(LPARAM carried) {

@@ -2,7 +2,6 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -48,14 +47,14 @@ void workerMain(HWND window, UINT doneMessage, CadWorker::LinkFactory makeLink, 
                 continue;
             }
             std::unique_ptr<CadWorker::Command> command(reinterpret_cast<CadWorker::Command*>(msg.lParam));
-            CommandOutcome outcome;
-            try {
-                if (!comReady) throw std::runtime_error("COM");
-                if (!link) link = makeLink();
-                outcome = (*command)(*link, state);
-            } catch (...) {
-                outcome = CommandOutcome{};
-                outcome.messages.push_back({kUnknownError, kErrorCaption, MessageIcon::Stop});
+            CommandOutcome outcome = unknownErrorOutcome();
+            if (comReady) {
+                try {
+                    if (!link) link = makeLink();
+                    outcome = (*command)(*link, state);
+                } catch (...) {
+                    outcome = unknownErrorOutcome();
+                }
             }
             postOutcome(window, doneMessage, std::move(outcome));
         }

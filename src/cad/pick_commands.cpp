@@ -149,6 +149,12 @@ float freshRandomFraction() {
     return static_cast<float>(gen() >> 8) / 16777216.0f;
 }
 
+CommandOutcome unknownErrorOutcome() {
+    CommandOutcome outcome;
+    outcome.messages.push_back(stopBox(kUnknownError));
+    return outcome;
+}
+
 CommandOutcome initialiseOrigin(CadLink& cad, PickState& state,
                                 const std::function<void()>& clearOutput,
                                 const std::function<float()>& drawFraction) {

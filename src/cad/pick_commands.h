@@ -73,6 +73,10 @@ float freshRandomFraction();
 // reached, so a failure box of connect() shows over an empty box. The origin and the group
 // change together or not at all: a run that fails keeps the previous pair, which a pick can
 // still use.
+// A command that could not run at all (no thread, COM unusable, an exception): the output box
+// stays as it was and the user is told.
+CommandOutcome unknownErrorOutcome();
+
 CommandOutcome initialiseOrigin(CadLink& cad, PickState& state,
                                 const std::function<void()>& clearOutput,
                                 const std::function<float()>& drawFraction = freshRandomFraction);

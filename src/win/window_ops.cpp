@@ -11,7 +11,7 @@
 namespace win {
 
 TwipsPerPixel screenTwipsPerPixel() {
-    win::WindowDc screen(nullptr);
+    WindowDc screen(nullptr);
     return twipsPerPixelForDpi(GetDeviceCaps(screen.get(), LOGPIXELSX), GetDeviceCaps(screen.get(), LOGPIXELSY));
 }
 
@@ -86,28 +86,28 @@ void sizeLabelToText(HWND label) {
     const int length = static_cast<int>(text.size());
     RECT extent{0, 0, 0, 0};
     {
-        win::WindowDc dc(label);
-        win::SelectionScope font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        WindowDc dc(label);
+        SelectionScope font(dc.get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
         DrawTextW(dc.get(), text.c_str(), length, &extent, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     }
     SetWindowPos(label, nullptr, 0, 0, extent.right, extent.bottom,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-win::Font fitLabelFont(HWND label, HFONT font) {
+Font fitLabelFont(HWND label, HFONT font) {
     const std::wstring text = windowText(label);
     LOGFONTW design{};
     RECT box{};
-    if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return win::Font();
-    win::WindowDc dc(label);
+    if (!font || !GetObjectW(font, sizeof design, &design) || !GetClientRect(label, &box)) return Font();
+    WindowDc dc(label);
     const auto fits = [&](HFONT candidate) {
-        win::SelectionScope selected(dc.get(), candidate);
+        SelectionScope selected(dc.get(), candidate);
         RECT needed{0, 0, box.right, 0};
         DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &needed,
                   DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
         return needed.bottom <= box.bottom && needed.right <= box.right;
     };
-    win::Font smaller;
+    Font smaller;
     // Heights are negative (character height in pixels); a few pixels less is enough.
     for (LOGFONTW shrunk = design; !fits(smaller.get() ? smaller.get() : font) && shrunk.lfHeight < -6;) {
         ++shrunk.lfHeight;

@@ -65,6 +65,6 @@ void sizeLabelToText(HWND label);
 // A fixed-size multi-line label whose text does not fit at this DPI in `font` (glyphs do not
 // grow in step with the twips layout) gets the largest smaller font in which it does; the
 // returned font is empty when `font` fits.
-win::Font fitLabelFont(HWND label, HFONT font);
+Font fitLabelFont(HWND label, HFONT font);
 
 }  // namespace win

@@ -1,8 +1,8 @@
-// The one window procedure of the tool's window classes, and their registration: it ties the window handle to its
-// C++ object at WM_NCCREATE, unties it at WM_NCDESTROY (the object's hwnd_ becomes null),
-// cracks the messages every window handles alike for the handlers the object has
-// (onCreate, onCommand, onDrawItem, onCtlColorStatic), and forwards everything else to the
-// object's handleMessage. No exception passes through.
+// The one window procedure of the tool's window classes, and their registration. It ties the
+// window handle to its C++ object at WM_NCCREATE, unties it at WM_NCDESTROY (the object's
+// hwnd_ becomes null), cracks the messages every window handles alike for the handlers the
+// object has (onCreate, onCommand, onDrawItem, onCtlColorStatic), and forwards everything
+// else to the object's handleMessage. No exception passes through.
 #pragma once
 
 #include <windows.h>
