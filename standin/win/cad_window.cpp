@@ -72,7 +72,9 @@ bool CadWindow::create(HINSTANCE instance, bool show) {
     HMENU bar = CreateMenu();
     drawingsMenu_ = CreatePopupMenu();
     AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(drawingsMenu_), L"&Window");
-    hwnd_ = CreateWindowExW(0, kClassName, L"Stand-in CAD", WS_OVERLAPPEDWINDOW, scaled(40), scaled(40),
+    // Clear of the tool's promotion window at the left screen edge (131 px wide at 96 dpi until
+    // it docks), so that real clicks on the drawing's left side reach the drawing.
+    hwnd_ = CreateWindowExW(0, kClassName, L"Stand-in CAD", WS_OVERLAPPEDWINDOW, scaled(160), scaled(40),
                             scaled(1000), scaled(700), nullptr, bar, instance, this);
     if (!hwnd_) {
         DestroyMenu(bar);
