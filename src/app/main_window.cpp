@@ -293,23 +293,29 @@ void MainWindow::onPickNodes() {
     inputs.decimalsText = [decimals = GetDlgItem(hwnd_, IdDecimalsBox)] { return win::windowText(decimals); };
     wchar_t separator[8] = L".";
     if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) > 1) inputs.decimalSeparator = separator;
-    startCommand([inputs = std::move(inputs)](cad::CadLink& cad, cad::PickState& state) {
-        return cad::pickNodes(cad, state, inputs);
-    });
+    // The list grows in the box as the user picks; typing into it meanwhile would be lost.
+    HWND output = GetDlgItem(hwnd_, IdOutputBox);
+    inputs.showList = [output](const std::wstring& list) { SetWindowTextW(output, list.c_str()); };
+    if (startCommand([inputs = std::move(inputs)](cad::CadLink& cad, cad::PickState& state) {
+            return cad::pickNodes(cad, state, inputs);
+        }))
+        SendMessageW(output, EM_SETREADONLY, TRUE, 0);
 }
 
 // The window goes on while the command runs; the picking buttons ignore clicks until it ends.
-void MainWindow::startCommand(cad::CadWorker::Command command) {
-    if (commandRunning_) return;
+bool MainWindow::startCommand(cad::CadWorker::Command command) {
+    if (commandRunning_) return false;
     if (!cad_) {
         cad_ = std::make_unique<cad::CadWorker>(
             hwnd_, kCommandDone, [owner = hwnd_, name = cadClass_] { return cad::makeComCadLink(owner, name); });
     }
     commandRunning_ = cad_->run(std::move(command));
     if (!commandRunning_) applyOutcome(cad::unknownErrorOutcome());
+    return commandRunning_;
 }
 
 void MainWindow::onCommandDone(LPARAM carried) {
+    SendDlgItemMessageW(hwnd_, IdOutputBox, EM_SETREADONLY, FALSE, 0);
     applyOutcome(cad::CadWorker::takeOutcome(carried));
     commandRunning_ = false;
 }

@@ -45,7 +45,8 @@ private:
     [[noreturn]] void onExit();
     void onInitialiseOrigin();
     void onPickNodes();
-    void startCommand(cad::CadWorker::Command command);
+    // False when a command already runs or the CAD's thread could not take it.
+    bool startCommand(cad::CadWorker::Command command);
     void onCommandDone(LPARAM carried);
     void applyOutcome(const cad::CommandOutcome& outcome);
     std::wstring controlText(int id) const;

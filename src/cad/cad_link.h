@@ -19,9 +19,12 @@ struct CadError {
     std::wstring description;
 };
 
-// The numbers GetPoint fails with when the user ends a prompt without picking.
+// The numbers GetPoint fails with when the user ends a prompt without picking: Esc, and
+// Enter, right-click or a keyword (GetInput then says which). Some CADs answer Esc with the
+// generic failure.
 inline constexpr std::int32_t kEndOfInputFail = -2147467259;     // 0x80004005
 inline constexpr std::int32_t kEndOfInputCancel = -2145320928;   // 0x80210020
+inline constexpr std::int32_t kEndOfInputEscape = -2147352567;   // 0x80020009
 
 // Either a value or the failure of the call that should have produced it. T may be
 // move-only (a COM value).
@@ -68,17 +71,29 @@ public:
     // Utility.GetPoint with no base point; X, Y, Z of the pick.
     virtual CadResult<Point3> getPoint(std::wstring_view prompt) = 0;
 
+    // Utility.InitializeUserInput bits, keywords: the keywords the next prompt accepts.
+    virtual CadStatus initializeUserInput(std::int16_t bits, std::wstring_view keywords) = 0;
+
+    // Utility.GetInput: the keyword typed at the last prompt, "" after a plain Enter.
+    virtual CadResult<std::wstring> getInput() = 0;
+
     // ModelSpace.AddPoint at (x, y, z); the new point entity.
     virtual CadResult<EntityRef> addPoint(double x, double y, double z) = 0;
 
     // entity.Color = colourIndex (1 red, 3 green).
     virtual CadStatus setColor(const EntityRef& entity, std::int16_t colourIndex) = 0;
 
+    // entity.Delete: the entity leaves the drawing.
+    virtual CadStatus deleteEntity(const EntityRef& entity) = 0;
+
     // Document.SetVariable name, value.
     virtual CadStatus setVariable(std::wstring_view name, std::int16_t value) = 0;
 
     // Groups.Add name; the new group.
     virtual CadResult<GroupRef> addGroup(std::wstring_view name) = 0;
+
+    // Groups.Item name: the active drawing's group of that name.
+    virtual CadResult<GroupRef> findGroup(std::wstring_view name) = 0;
 
     // group.AppendItems with all the entities in one array.
     virtual CadStatus appendItems(const GroupRef& group, std::span<const EntityRef> entities) = 0;

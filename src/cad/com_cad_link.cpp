@@ -32,6 +32,11 @@ std::shared_ptr<void> share(ComPtr<IDispatch> object) {
     });
 }
 
+CadStatus status(const CadResult<Variant>& result) {
+    if (!result.ok()) return result.error();
+    return cadOk();
+}
+
 IDispatch* dispatchOf(const std::shared_ptr<void>& object) {
     return static_cast<IDispatch*>(object.get());
 }
@@ -119,6 +124,24 @@ public:
         return point;
     }
 
+    CadStatus initializeUserInput(std::int16_t bits, std::wstring_view keywords) override {
+        auto utility = objectProperty(cadDoc_.Get(), L"Utility");
+        if (!utility.ok()) return utility.error();
+        Variant text;
+        if (HRESULT hr = text.assignString(keywords); FAILED(hr)) return errorFromHresult(hr);
+        return status(callMethod(utility.value().Get(), L"InitializeUserInput", {Variant::fromI2(bits).get(), text.get()}));
+    }
+
+    CadResult<std::wstring> getInput() override {
+        auto utility = objectProperty(cadDoc_.Get(), L"Utility");
+        if (!utility.ok()) return utility.error();
+        CadResult<Variant> result = callMethod(utility.value().Get(), L"GetInput");
+        if (!result.ok()) return result.error();
+        const VARIANT* value = result.value().get();
+        if (value->vt != VT_BSTR) return errorFromHresult(DISP_E_TYPEMISMATCH);
+        return std::wstring(value->bstrVal, SysStringLen(value->bstrVal));
+    }
+
     CadResult<EntityRef> addPoint(double x, double y, double z) override {
         auto modelSpace = objectProperty(cadDoc_.Get(), L"ModelSpace");
         if (!modelSpace.ok()) return modelSpace.error();
@@ -134,18 +157,19 @@ public:
 
     CadStatus setColor(const EntityRef& entity, std::int16_t colourIndex) override {
         if (!entity.object) return noObject();
-        CadResult<Variant> result = putProperty(dispatchOf(entity.object), L"Color", {Variant::fromI2(colourIndex).get()});
-        if (!result.ok()) return result.error();
-        return cadOk();
+        return status(putProperty(dispatchOf(entity.object), L"Color", {Variant::fromI2(colourIndex).get()}));
+    }
+
+    CadStatus deleteEntity(const EntityRef& entity) override {
+        if (!entity.object) return noObject();
+        return status(callMethod(dispatchOf(entity.object), L"Delete"));
     }
 
     CadStatus setVariable(std::wstring_view name, std::int16_t value) override {
         if (!cadDoc_) return noObject();
         Variant nameText;
         if (HRESULT hr = nameText.assignString(name); FAILED(hr)) return errorFromHresult(hr);
-        CadResult<Variant> result = callMethod(cadDoc_.Get(), L"SetVariable", {nameText.get(), Variant::fromI2(value).get()});
-        if (!result.ok()) return result.error();
-        return cadOk();
+        return status(callMethod(cadDoc_.Get(), L"SetVariable", {nameText.get(), Variant::fromI2(value).get()}));
     }
 
     CadResult<GroupRef> addGroup(std::wstring_view name) override {
@@ -155,6 +179,18 @@ public:
         if (HRESULT hr = text.assign(name); FAILED(hr)) return errorFromHresult(hr);
         Variant byReference = Variant::refToString(text);
         CadResult<Variant> result = callMethod(groups.value().Get(), L"Add", {byReference.get()});
+        if (!result.ok()) return result.error();
+        ComPtr<IDispatch> group;
+        if (HRESULT hr = readDispatch(*result.value().get(), group); FAILED(hr)) return errorFromHresult(hr);
+        return GroupRef{share(std::move(group))};
+    }
+
+    CadResult<GroupRef> findGroup(std::wstring_view name) override {
+        auto groups = objectProperty(cadDoc_.Get(), L"Groups");
+        if (!groups.ok()) return groups.error();
+        Variant text;
+        if (HRESULT hr = text.assignString(name); FAILED(hr)) return errorFromHresult(hr);
+        CadResult<Variant> result = callMethod(groups.value().Get(), L"Item", {text.get()});
         if (!result.ok()) return result.error();
         ComPtr<IDispatch> group;
         if (HRESULT hr = readDispatch(*result.value().get(), group); FAILED(hr)) return errorFromHresult(hr);
@@ -171,9 +207,7 @@ public:
         // By value: Wine's proxy corrupts a by-reference array of objects on the way back
         // (the tool crashed destroying it), and the CAD accepts either form.
         Variant entityArray = Variant::fromArray(VT_DISPATCH, std::move(array));
-        CadResult<Variant> result = callMethod(dispatchOf(group.object), L"AppendItems", {entityArray.get()});
-        if (!result.ok()) return result.error();
-        return cadOk();
+        return status(callMethod(dispatchOf(group.object), L"AppendItems", {entityArray.get()}));
     }
 
 private:

@@ -28,21 +28,62 @@ UserMessage noticeBox(std::wstring text) {
 // Only a failed prompt can mean the user ended it; the same numbers from any other call are
 // failures of the CAD.
 bool isEndOfInput(std::int32_t number) {
-    return number == kEndOfInputFail || number == kEndOfInputCancel;
+    return number == kEndOfInputFail || number == kEndOfInputCancel || number == kEndOfInputEscape;
 }
 
-std::wstring hex(std::int32_t number) {
-    wchar_t text[16];
-    std::swprintf(text, 16, L"0x%08X", static_cast<unsigned>(number));
-    return text;
+// A failure that says the CAD is gone, or that no drawing was ever reached: the pick meets it
+// as it would meet it at the first prompt.
+bool lostTheCad(std::int32_t number) {
+    constexpr std::int32_t kNoObject = 91;  // a call on an empty reference: connect failed
+    return number == kNoObject || cadStoppedAnswering(number);
+}
+
+// After a prompt ended by Enter or a keyword: did the user type U? A GetInput that fails is
+// taken as a plain Enter.
+bool typedTakeBack(CadLink& cad) {
+    auto input = cad.getInput();
+    return input.ok() && (input.value() == L"U" || input.value() == L"u");
+}
+
+struct Node {
+    double x, y;
+    EntityRef mark;
+};
+
+struct ListText {
+    std::wstring text;
+    bool overflow = false;  // a value could not be written; the list stops before its node
+};
+
+// One line per node: X and Y relative to the origin, scaled, a blank between, CRLF after.
+template <class Write>
+ListText writeList(const std::vector<Node>& nodes, const Point3& origin, double scaleFactor, Write write) {
+    ListText list;
+    for (const Node& node : nodes) {
+        auto x = write((node.x - origin[0]) * scaleFactor);
+        auto y = x ? write((node.y - origin[1]) * scaleFactor) : std::nullopt;
+        if (!x || !y) {
+            list.overflow = true;
+            break;
+        }
+        list.text += *x + L" " + *y + L"\r\n";
+    }
+    return list;
+}
+
+// "（0x80010108：description）"
+std::wstring numberAndText(const CadError& error) {
+    wchar_t number[16];
+    std::swprintf(number, 16, L"0x%08X", static_cast<unsigned>(error.number));
+    return L"（" + std::wstring(number) + (error.description.empty() ? L"" : L"：" + error.description) + L"）";
 }
 
 std::wstring listStopsBefore(int k) {
     return k > 1 ? L"节点列表写到第" + std::to_wstring(k - 1) + L"节点为止。" : L"没有写出节点。";
 }
 
-std::wstring nodePrompt(int k) {
-    return L"点取第" + std::to_wstring(k) + L"节点(右键或回车结束) ";
+std::wstring nodePrompt(int k, bool offerTakeBack) {
+    return L"点取第" + std::to_wstring(k) + (offerTakeBack ? L"节点(右键或回车结束) [放弃(U)] " : L"节点(右键或回车结束) ");
 }
 
 // The decimal pattern for the decimals box as it reads now, held to 0..kMaxDecimals
@@ -133,9 +174,13 @@ bool cadStoppedAnswering(std::int32_t number) {
 }
 
 std::wstring pickStoppedMessage(int k, const CadError& error) {
-    std::wstring why = cadStoppedAnswering(error.number) ? L"CAD 已停止响应" : L"CAD 出错";
-    why += L"（" + hex(error.number) + (error.description.empty() ? L"" : L"：" + error.description) + L"）";
-    return L"点取第" + std::to_wstring(k) + L"节点时" + why + L"。" + listStopsBefore(k);
+    const wchar_t* why = cadStoppedAnswering(error.number) ? L"CAD 已停止响应" : L"CAD 出错";
+    return L"点取第" + std::to_wstring(k) + L"节点时" + why + numberAndText(error) + L"。" + listStopsBefore(k);
+}
+
+std::wstring takeBackFailedMessage(int k, const CadError& error) {
+    return L"放弃第" + std::to_wstring(k) + L"节点时CAD 未能删除其标记" + numberAndText(error) + L"。" +
+           listStopsBefore(k);
 }
 
 std::wstring unusableAnswerMessage(int k) {
@@ -173,16 +218,19 @@ CommandOutcome initialiseOrigin(CadLink& cad, PickState& state,
     const Point3 origin{pick.value()[0], pick.value()[1], 0.0};
 
     // The rest runs up to the first failure; what the CAD already did stays in the drawing.
+    std::wstring groupName;
     auto run = [&]() -> std::optional<GroupRef> {
         auto mark = cad.addPoint(origin[0], origin[1], origin[2]);
         if (!mark.ok()) return std::nullopt;
         if (!cad.setColor(mark.value(), kRed).ok()) return std::nullopt;
         if (!cad.setVariable(L"pdmode", 3).ok()) return std::nullopt;
-        auto group = cad.addGroup(groupNameFor(fraction()));
+        groupName = groupNameFor(fraction());
+        auto group = cad.addGroup(groupName);
         // A refused name is most likely one drawn before: draw again rather than fail.
         for (int tries = 1; !group.ok() && tries < kGroupNameTries && !cadStoppedAnswering(group.error().number);
              ++tries) {
-            group = cad.addGroup(groupNameFor(fraction()));
+            groupName = groupNameFor(fraction());
+            group = cad.addGroup(groupName);
         }
         if (!group.ok()) return std::nullopt;
         const EntityRef members[] = {mark.value()};
@@ -197,6 +245,7 @@ CommandOutcome initialiseOrigin(CadLink& cad, PickState& state,
     }
     state.origin = origin;
     state.nodeGroup = std::move(group);
+    state.nodeGroupName = groupName;
     outcome.enablePickNodes = true;
     return outcome;
 }
@@ -216,17 +265,41 @@ CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInp
     }
 
     cad.connect();
+    // The origin belongs to the drawing it was picked in: with another drawing active (or the
+    // group erased) the nodes would be measured from a point of another drawing.
+    auto group = cad.findGroup(state.nodeGroupName);
+    if (!group.ok()) {
+        if (lostTheCad(group.error().number)) outcome.messages.push_back(stopBox(pickStoppedMessage(1, group.error())));
+        else outcome.messages.push_back(noticeBox(kNoOriginInDrawing));
+        return outcome;
+    }
 
-    struct Node {
-        double x, y;
-        EntityRef mark;
-    };
     std::vector<Node> nodes;
+    const auto showSoFar = [&] {
+        if (!inputs.showList) return;
+        bool unused = false;
+        const std::wstring decimals = inputs.decimalsText ? inputs.decimalsText() : std::wstring();
+        inputs.showList(writeList(nodes, state.origin, scaleFactor, [&](double value) {
+            return writeValue(value, patternFor(decimals, unused, unused), inputs.decimalSeparator);
+        }).text);
+    };
     std::optional<std::wstring> stopped;  // why the list ends before the user ended it
-    for (int k = 1; k <= kMaxNodes && !stopped; ++k) {
-        auto pick = cad.getPoint(nodePrompt(k));
+    while (!stopped && nodes.size() < static_cast<std::size_t>(kMaxNodes)) {
+        const int k = static_cast<int>(nodes.size()) + 1;
+        // A CAD that takes no keywords still picks, with the prompt it can honour.
+        const bool canTakeBack = cad.initializeUserInput(0, L"U").ok();
+        auto pick = cad.getPoint(nodePrompt(k, canTakeBack));
         if (!pick.ok()) {
-            if (!isEndOfInput(pick.error().number)) stopped = pickStoppedMessage(k, pick.error());
+            const std::int32_t number = pick.error().number;
+            if (number == kEndOfInputCancel && canTakeBack && typedTakeBack(cad)) {
+                if (nodes.empty()) continue;  // nothing to take back: node 1 again
+                const Node last = std::move(nodes.back());
+                nodes.pop_back();
+                if (auto s = cad.deleteEntity(last.mark); !s.ok()) stopped = takeBackFailedMessage(k - 1, s.error());
+                else showSoFar();
+                continue;
+            }
+            if (!isEndOfInput(number)) stopped = pickStoppedMessage(k, pick.error());
             break;
         }
         const double x = pick.value()[0];
@@ -242,6 +315,7 @@ CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInp
             stopped = pickStoppedMessage(k, s.error());
         } else {
             nodes.push_back({x, y, mark.value()});
+            showSoFar();
         }
     }
     // After node 100 the loop ends as if the user had ended the prompt.
@@ -253,27 +327,20 @@ CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInp
         return outcome;
     }
 
-    bool tooMany = false, tooNegative = false, overflow = false;
-    auto write = [&](double value) -> std::optional<std::wstring> {
+    bool tooMany = false, tooNegative = false;
+    const ListText list = writeList(nodes, state.origin, scaleFactor, [&](double value) {
         const std::wstring text = inputs.decimalsText ? inputs.decimalsText() : std::wstring();
         return writeValue(value, patternFor(text, tooMany, tooNegative), inputs.decimalSeparator);
-    };
-    std::wstring list;
-    for (const Node& node : nodes) {
-        auto x = write((node.x - state.origin[0]) * scaleFactor);
-        auto y = x ? write((node.y - state.origin[1]) * scaleFactor) : std::nullopt;
-        if (!x || !y) { overflow = true; break; }
-        list += *x + L" " + *y + L"\r\n";
-    }
-    outcome.outputText = std::move(list);
+    });
+    outcome.outputText = list.text;
 
     if (stopped) outcome.messages.push_back(stopBox(*stopped));
     if (tooMany) outcome.messages.push_back(noticeBox(kDecimalsTooMany));
     if (tooNegative) outcome.messages.push_back(noticeBox(kDecimalsTooNegative));
-    if (overflow) outcome.messages.push_back(noticeBox(kValueTooLarge));
+    if (list.overflow) outcome.messages.push_back(noticeBox(kValueTooLarge));
     std::vector<EntityRef> grouped;
     for (const Node& node : nodes) grouped.push_back(node.mark);
-    if (auto s = cad.appendItems(*state.nodeGroup, grouped); !s.ok()) {
+    if (auto s = cad.appendItems(group.value(), grouped); !s.ok()) {
         outcome.messages.push_back(stopBox(kGroupFailed));
     }
     return outcome;

@@ -16,6 +16,7 @@ namespace cad {
 struct PickState {
     Point3 origin{0.0, 0.0, 0.0};
     std::optional<GroupRef> nodeGroup;  // empty until an initialise run creates a group
+    std::wstring nodeGroupName;         // found again by name in the drawing a pick runs in
 };
 
 enum class MessageIcon { Stop, Warning };
@@ -40,6 +41,7 @@ inline constexpr wchar_t kErrorCaption[] = L"错误";
 inline constexpr wchar_t kNoticeCaption[] = L"提示";
 inline constexpr wchar_t kBadScale[] = L"缩放因子不是有效的数值。";
 inline constexpr wchar_t kNoOrigin[] = L"请先初始化原点。";
+inline constexpr wchar_t kNoOriginInDrawing[] = L"当前图形中没有初始化的原点，请先在本图中初始化原点。";
 inline constexpr wchar_t kDecimalsTooMany[] = L"小数位数超出范围，节点已按 15 位小数写出。";
 inline constexpr wchar_t kDecimalsTooNegative[] = L"小数位数超出范围，节点已按整数写出。";
 inline constexpr wchar_t kValueTooLarge[] = L"节点坐标过大，无法写出；列表写到此节点之前为止。";
@@ -50,6 +52,8 @@ inline constexpr wchar_t kGroupFailed[] =
 // stops and why. k is the node the failure met.
 std::wstring pickStoppedMessage(int k, const CadError& error);
 std::wstring unusableAnswerMessage(int k);
+// The CAD refused to erase the mark of node k, which the user took back.
+std::wstring takeBackFailedMessage(int k, const CadError& error);
 
 // Failure numbers that mean the CAD process is gone or no longer answers.
 bool cadStoppedAnswering(std::int32_t number);
@@ -85,6 +89,8 @@ struct NodeListInputs {
     std::wstring scaleText;                      // read once, before the first prompt
     std::function<std::wstring()> decimalsText;  // read afresh for every value written
     std::wstring decimalSeparator = L".";
+    // Called with the list so far after every pick and take-back, as the final list writes it.
+    std::function<void(const std::wstring&)> showList;
 };
 
 // The pick-nodes command.

@@ -5,6 +5,7 @@
 
 #include "cad/cad_class.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <sstream>
@@ -15,8 +16,10 @@ namespace {
 using namespace cad;
 
 constexpr std::int32_t kOther = -2147417848;  // 0x80010108, object disconnected
+constexpr std::int32_t kNotFound = -2145320700;  // 0x80210104, no such group in this drawing
 
-// Scripted picks, then Enter; the failNth-th call of failMember fails with failNumber.
+// Scripted picks, then Enter; the failNth-th call of failMember fails with failNumber. The
+// prompts numbered in takeBackAt answer the keyword U instead of a pick.
 struct FakeCad : CadLink {
     FakeCad(std::vector<Point3> picks, std::string failMember = "", int failNth = 1, std::int32_t failNumber = kOther)
         : picks(std::move(picks)), failMember(std::move(failMember)), failNth(failNth), failNumber(failNumber) {}
@@ -27,6 +30,9 @@ struct FakeCad : CadLink {
     std::vector<std::wstring> log;
     std::map<std::string, int> counts;
     int lastId = 0;
+    std::vector<int> takeBackAt;
+    int promptsSeen = 0;
+    std::wstring typed;  // what GetInput answers
 
     std::optional<CadError> call(const std::string& member, const std::wstring& args) {
         log.push_back(std::wstring(member.begin(), member.end()) + L" " + args);
@@ -40,10 +46,18 @@ struct FakeCad : CadLink {
     void connect() override { call("connect", L""); }
     CadResult<Point3> getPoint(std::wstring_view prompt) override {
         if (auto e = call("getPoint", std::wstring(prompt))) return *e;
-        if (picks.empty()) return CadError{kEndOfInputCancel, L"end"};
+        typed = std::ranges::count(takeBackAt, ++promptsSeen) ? (promptsSeen % 2 ? L"u" : L"U") : L"";
+        if (picks.empty() || !typed.empty()) return CadError{kEndOfInputCancel, L"end"};
         const Point3 p = picks.front();
         picks.erase(picks.begin());
         return p;
+    }
+    CadStatus initializeUserInput(std::int16_t bits, std::wstring_view keywords) override {
+        return status(call("initializeUserInput", std::to_wstring(bits) + L" " + std::wstring(keywords)));
+    }
+    CadResult<std::wstring> getInput() override {
+        if (auto e = call("getInput", L"")) return *e;
+        return typed;
     }
     CadResult<EntityRef> addPoint(double x, double y, double z) override {
         std::wostringstream s;
@@ -54,12 +68,17 @@ struct FakeCad : CadLink {
     CadStatus setColor(const EntityRef& e, std::int16_t c) override {
         return status(call("setColor", id(e.object) + L" " + std::to_wstring(c)));
     }
+    CadStatus deleteEntity(const EntityRef& e) override { return status(call("deleteEntity", id(e.object))); }
     CadStatus setVariable(std::wstring_view name, std::int16_t v) override {
         return status(call("setVariable", std::wstring(name) + L" " + std::to_wstring(v)));
     }
     CadResult<GroupRef> addGroup(std::wstring_view name) override {
         if (auto e = call("addGroup", std::wstring(name))) return *e;
         return GroupRef{std::make_shared<int>(++lastId)};
+    }
+    CadResult<GroupRef> findGroup(std::wstring_view name) override {
+        if (auto e = call("findGroup", std::wstring(name))) return *e;
+        return GroupRef{std::make_shared<int>(0)};
     }
     CadStatus appendItems(const GroupRef& group, std::span<const EntityRef> items) override {
         std::wstring args = id(group.object) + L":";
@@ -109,7 +128,7 @@ TEST(InitialiseOrigin, Table) {
     struct Row { const char* failMember; std::int32_t number; std::size_t calls; bool error; };
     const Row rows[] = {
         {"", 0, 7, false}, {"getPoint", kEndOfInputFail, 2, false},
-        {"getPoint", kEndOfInputCancel, 2, false}, {"getPoint", kOther, 2, true},
+        {"getPoint", kEndOfInputCancel, 2, false}, {"getPoint", kEndOfInputEscape, 2, false}, {"getPoint", kOther, 2, true},
         {"addPoint", kOther, 3, true}, {"addPoint", kEndOfInputFail, 3, true},
         {"setColor", kEndOfInputCancel, 4, true}, {"setVariable", kOther, 5, true},
         {"addGroup", kOther, 6, true}, {"appendItems", kOther, 7, true}, {"appendItems", kEndOfInputFail, 7, true}};
@@ -128,6 +147,7 @@ TEST(InitialiseOrigin, Table) {
         // The origin and the group change together, and only when the whole run succeeded.
         EXPECT_EQ(state.origin, (!*r.failMember ? Point3{100, 50, 0} : Point3{1, 2, 0}));
         EXPECT_EQ(state.nodeGroup.has_value(), !*r.failMember);
+        EXPECT_EQ(state.nodeGroupName, !*r.failMember ? L".7055475" : L"");
     }
 }
 
@@ -150,6 +170,7 @@ TEST(InitialiseOrigin, RefusedGroupNameIsDrawnAgain) {
         }
         EXPECT_EQ(shown(o), r.ok ? L"" : stop(kUnknownError));
         EXPECT_EQ(state.nodeGroup.has_value(), r.ok);
+        EXPECT_EQ(L"addGroup " + state.nodeGroupName, r.ok ? names.back() : L"addGroup ");
     }
 }
 
@@ -161,6 +182,9 @@ TEST(PickNodes, Table) {
     for (int k = 0; k < 101; ++k) many.push_back({100.0 + k, 50, 0});
     for (int k = 0; k < 100; ++k) hundred += std::to_wstring(k) + L" 0\r\n";
     const std::wstring d15 = L"30.000000000000000 10.000000000000000\r\n";
+    const std::wstring n1 = L"30.00 10.00\r\n";
+    std::vector<std::wstring> sectionSoFar;  // the box after each pick
+    for (std::size_t end = 0; (end = sectionList.find(L'\n', end) + 1) != 0;) sectionSoFar.push_back(sectionList.substr(0, end));
     struct Row {
         std::vector<Point3> picks = {};
         std::wstring scale = L"1";
@@ -171,12 +195,41 @@ TEST(PickNodes, Table) {
         std::wstring messages = {};
         int prompts = 0;
         int grouped = -1;  // marks appended to the node group in its one call; -1: no call
+        std::vector<int> takeBackAt = {};      // prompts answered with U
+        std::vector<int> promptedNodes = {};   // node number of each prompt; empty: 1, 2, … prompts
+        std::wstring deleted = {};             // marks taken back, in order
+        int firstGrouped = 1;                  // the marks grouped are firstGrouped, firstGrouped + 1, …
+        std::vector<std::wstring> live = {};   // the box while picking, when checked
     };
     const Row rows[] = {
-        {.picks = section, .output = sectionList, .prompts = 5, .grouped = 4},
+        {.picks = section, .output = sectionList, .prompts = 5, .grouped = 4, .live = sectionSoFar},
+        // Esc ends the list as Enter does.
+        {.picks = section, .failMember = "getPoint", .failNth = 3, .failNumber = kEndOfInputEscape,
+         .output = sectionSoFar[1], .prompts = 3, .grouped = 2},
+        // U takes back the last node and asks for its number again; with none, node 1 again.
+        {.picks = {{130, 60, 0}}, .output = n1, .prompts = 3, .grouped = 1, .takeBackAt = {1},
+         .promptedNodes = {1, 1, 2}, .live = {n1}},
+        {.picks = section, .output = L"300.00 212.40\r\n-17.25 212.40\r\n", .prompts = 7, .grouped = 2,
+         .takeBackAt = {3, 4}, .promptedNodes = {1, 2, 3, 2, 1, 2, 3}, .deleted = L" 2 1", .firstGrouped = 3,
+         .live = {sectionSoFar[0], sectionSoFar[1], sectionSoFar[0], L"", L"300.00 212.40\r\n",
+                  L"300.00 212.40\r\n-17.25 212.40\r\n"}},
+        {.picks = {{130, 60, 0}, {140, 60, 0}}, .output = n1, .prompts = 4, .grouped = 1, .takeBackAt = {3},
+         .promptedNodes = {1, 2, 3, 2}, .deleted = L" 2"},
+        // Without GetInput or keywords the CAD's Enter is the end.
+        {.picks = section, .failMember = "getInput", .output = sectionSoFar[0], .prompts = 2, .grouped = 1,
+         .takeBackAt = {2}},
+        {.picks = section, .failMember = "initializeUserInput", .failNth = 0, .output = sectionSoFar[0],
+         .prompts = 2, .grouped = 1, .takeBackAt = {2}},
+        // A mark the CAD will not erase ends the pick; the list stops before the node taken back.
+        {.picks = section, .failMember = "deleteEntity", .output = sectionSoFar[0],
+         .messages = stop(L"放弃第2节点时CAD 未能删除其标记（0x80010108：x）。节点列表写到第1节点为止。"), .prompts = 3,
+         .grouped = 1, .takeBackAt = {3}, .deleted = L" 2"},
+        // The origin's group is looked for in the drawing picked in, before any prompt.
+        {.picks = section, .failMember = "findGroup", .failNumber = kNotFound, .messages = warn(kNoOriginInDrawing)},
+        {.picks = section, .failMember = "findGroup", .messages = stop(pickStoppedMessage(1, {kOther, L"x"}))},
         {.picks = section, .scale = L"0.001", .decimals = {L"3"},
          .output = L"0.000 0.000\r\n0.300 0.000\r\n0.300 0.212\r\n-0.017 0.212\r\n", .prompts = 5, .grouped = 4},
-        {.picks = {{130, 60, 42.5}}, .scale = L"-2", .decimals = {L"0", L"1"}, .output = L"-60 -20.0\r\n",
+        {.picks = {{130, 60, 42.5}}, .scale = L"-2", .decimals = {L"1", L"0"}, .output = L"-60 -20.0\r\n",
          .prompts = 2, .grouped = 1},
         {.picks = {{130, 40, 0}, {90, 70, 0}}, .scale = L"", .output = L"0.00 0.00\r\n0.00 0.00\r\n",
          .prompts = 3, .grouped = 2},
@@ -220,26 +273,36 @@ TEST(PickNodes, Table) {
         const Row& r = rows[i];
         SCOPED_TRACE(testing::Message() << "row " << i);
         FakeCad cad(r.picks, r.failMember, r.failNth, r.failNumber);
-        const PickState state{{100, 50, 0}, r.withGroup ? std::optional(GroupRef{std::make_shared<int>(0)}) : std::nullopt};
+        cad.takeBackAt = r.takeBackAt;
+        const PickState state{{100, 50, 0}, r.withGroup ? std::optional(GroupRef{std::make_shared<int>(0)}) : std::nullopt,
+                              L"g"};
         std::size_t reads = 0;
-        const auto o = pickNodes(cad, state, {r.scale, [&] { return r.decimals[reads++ % r.decimals.size()]; }});
+        std::vector<std::wstring> live;
+        const auto o = pickNodes(cad, state, {r.scale, [&] { return r.decimals[reads++ % r.decimals.size()]; }, L".",
+                                              [&](const std::wstring& list) { live.push_back(list); }});
         EXPECT_EQ(o.outputText, r.output);
         EXPECT_EQ(shown(o), r.messages);
-        EXPECT_EQ(cad.log.empty(), r.prompts == 0);  // refusals reach no CAD at all
-        int prompts = 0;
-        std::vector<std::wstring> appends;
+        EXPECT_EQ(cad.log.empty(), r.prompts == 0 && r.failMember.empty());  // refusals reach no CAD at all
+        if (!r.live.empty()) EXPECT_EQ(live, r.live);
+        std::vector<int> expectedNodes = r.promptedNodes;
+        for (int k = 1; r.promptedNodes.empty() && k <= r.prompts; ++k) expectedNodes.push_back(k);
+        const wchar_t* ending = r.failMember == "initializeUserInput" ? L"节点(右键或回车结束) " : L"节点(右键或回车结束) [放弃(U)] ";
+        std::vector<std::wstring> expectedPrompts, prompts, appends;
+        for (int k : expectedNodes) expectedPrompts.push_back(L"getPoint 点取第" + std::to_wstring(k) + ending);
+        std::wstring deleted;
         for (const auto& entry : cad.log) {
-            if (entry.starts_with(L"getPoint ")) {
-                EXPECT_EQ(entry, L"getPoint 点取第" + std::to_wstring(++prompts) + L"节点(右键或回车结束) ");
-            } else if (entry.starts_with(L"addPoint ") || entry.starts_with(L"setColor ")) {
+            if (entry.starts_with(L"getPoint ")) prompts.push_back(entry);
+            if (entry.starts_with(L"addPoint ") || entry.starts_with(L"setColor "))
                 EXPECT_TRUE(entry.ends_with(entry[0] == L'a' ? L" 0" : L" 3")) << entry;  // Z 0, green
-            }
             if (entry.starts_with(L"appendItems ")) appends.push_back(entry);
+            if (entry.starts_with(L"deleteEntity")) deleted += entry.substr(12);
+            if (entry.starts_with(L"findGroup ")) EXPECT_EQ(entry, L"findGroup g");
         }
-        EXPECT_EQ(prompts, r.prompts);
+        EXPECT_EQ(prompts, expectedPrompts);
+        EXPECT_EQ(deleted, r.deleted);
         std::vector<std::wstring> expectedAppends;
         if (r.grouped >= 0) expectedAppends.push_back(L"appendItems 0:");
-        for (int k = 1; k <= r.grouped; ++k) expectedAppends.back() += L" " + std::to_wstring(k);
+        for (int k = r.firstGrouped; k < r.firstGrouped + r.grouped; ++k) expectedAppends.back() += L" " + std::to_wstring(k);
         EXPECT_EQ(appends, expectedAppends);
     }
 }

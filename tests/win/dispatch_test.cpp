@@ -274,6 +274,10 @@ TEST(CadWorker, RunsCommandsOnItsOwnThreadAndReportsEachOutcome) {
     struct NoCad : CadLink {
         void connect() override {}
         CadResult<Point3> getPoint(std::wstring_view) override { return CadError{}; }
+        CadStatus initializeUserInput(std::int16_t, std::wstring_view) override { return cadOk(); }
+        CadResult<std::wstring> getInput() override { return CadError{}; }
+        CadStatus deleteEntity(const EntityRef&) override { return cadOk(); }
+        CadResult<GroupRef> findGroup(std::wstring_view) override { return CadError{}; }
         CadResult<EntityRef> addPoint(double, double, double) override { return CadError{}; }
         CadStatus setColor(const EntityRef&, std::int16_t) override { return cadOk(); }
         CadStatus setVariable(std::wstring_view, std::int16_t) override { return cadOk(); }
