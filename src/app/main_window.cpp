@@ -154,6 +154,7 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // Without its main window the tool has nothing left to offer: closing it ends the
         // tool, as the exit button does, instead of leaving the promotion windows behind.
         onExit();
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -233,6 +234,7 @@ void MainWindow::onCommand(int id, int notification) {
     switch (id) {
     case IdExitButton:
         onExit();
+        break;
     case IdHelpButton:
         onHelp();
         break;
