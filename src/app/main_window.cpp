@@ -6,6 +6,7 @@
 #include <string>
 
 #include "about/about_window.h"
+#include "app/field_memory.h"
 #include "app/main_window_ids.h"
 #include "cad/com_cad_link.h"
 #include "promo/promo_window.h"
@@ -185,6 +186,7 @@ void MainWindow::createControls() {
     });
     // The pick-nodes command waits for an origin.
     EnableWindow(GetDlgItem(hwnd_, IdPickNodesButton), FALSE);
+    restoreFields(GetDlgItem(hwnd_, IdScaleFactorBox), GetDlgItem(hwnd_, IdDecimalsBox));
 }
 
 LRESULT MainWindow::onCtlColorEdit(HDC dc, HWND control) {
@@ -273,7 +275,8 @@ void MainWindow::onHelp() {
 }
 
 void MainWindow::onExit() {
-    // At once, with every window of the tool; nothing is asked or saved.
+    rememberFields(GetDlgItem(hwnd_, IdScaleFactorBox), GetDlgItem(hwnd_, IdDecimalsBox));
+    // At once, with every window of the tool; nothing is asked.
     ExitProcess(0);
 }
 
@@ -303,6 +306,7 @@ void MainWindow::onPickNodes() {
 // The window goes on while the command runs; the picking buttons ignore clicks until it ends.
 void MainWindow::startCommand(cad::CadWorker::Command command) {
     if (commandRunning_) return;
+    rememberFields(GetDlgItem(hwnd_, IdScaleFactorBox), GetDlgItem(hwnd_, IdDecimalsBox));
     if (!cad_) {
         cad_ = std::make_unique<cad::CadWorker>(
             hwnd_, kCommandDone, [owner = hwnd_, name = cadClass_] { return cad::makeComCadLink(owner, name); });
