@@ -83,7 +83,7 @@ Run toolRun(const std::wstring& standin, const std::wstring& script) {
     cad::PickState state;
     const cad::CommandOutcome origin = cad::initialiseOrigin(*link, state, {});
     if (!origin.enablePickNodes) return run;
-    cad::NodeListInputs inputs{L"1", [] { return std::wstring(L"2"); }};
+    cad::NodeListInputs inputs{L"1", [] { return std::wstring(L"2"); }, L".", {}};
     cad::resetRoundTrips();
     const double start = seconds();
     const cad::CommandOutcome outcome = cad::pickNodes(*link, state, inputs);

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Release package: the 32-bit and 64-bit tool, the read-mes for Windows users and the
+"""Release package: the 64-bit and 32-bit tool, the read-mes for Windows users and the
 licence in one zip, then the zip is checked (see check()). The zip is deterministic: fixed
 timestamps and modes, sorted entries, so the same builds give the same bytes.
 
@@ -13,11 +13,12 @@ import sys
 import zipfile
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-# 32-bit is the one that runs everywhere, so it gets the plain name.
-EXE32, EXE64 = "pontiro.exe", "x64/pontiro.exe"
+# The plain name is the build every test runs, for the 64-bit Windows nearly every user has;
+# the 32-bit build is there for 32-bit Windows.
+EXE64, EXE32 = "pontiro.exe", "x86/pontiro.exe"
 READMES = ["README-en.txt", "README-zh.txt"]
 LICENCE = "LICENSE.txt"
-MACHINE = {EXE32: 0x014C, EXE64: 0x8664}  # IMAGE_FILE_MACHINE_I386, _AMD64
+MACHINE = {EXE64: 0x8664, EXE32: 0x014C}  # IMAGE_FILE_MACHINE_AMD64, _I386
 MACHINE_NAME = {0x014C: "i386", 0x8664: "x64"}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "ole32.dll", "oleaut32.dll", "comctl32.dll",
                "shell32.dll", "advapi32.dll", "msvcrt.dll"}

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "app/field_memory.h"
+#include "app/field_memory_rules.h"
 #include "app/main_window.h"
 #include "cad/cad_class.h"
 #include "promo/promo_window.h"
@@ -41,6 +43,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int showComm
     InitCommonControlsEx(&controls);
 
     int exitCode = 1;
+    if (app::asksForReset(arguments ? arguments : L"")) app::forgetFields();
     {
         app::MainWindow mainWindow;
         if (mainWindow.create(instance, cad::chooseCadClass(arguments ? arguments : L"", cadClassSetting()))) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "about/about_window.h"
+#include "app/field_memory.h"
 #include "app/main_window_ids.h"
 #include "cad/com_cad_link.h"
 #include "promo/promo_window.h"
@@ -154,6 +155,7 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         // Without its main window the tool has nothing left to offer: closing it ends the
         // tool, as the exit button does, instead of leaving the promotion windows behind.
         onExit();
+        return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
@@ -184,6 +186,7 @@ void MainWindow::createControls() {
     });
     // The pick-nodes command waits for an origin.
     EnableWindow(GetDlgItem(hwnd_, IdPickNodesButton), FALSE);
+    restoreFields(GetDlgItem(hwnd_, IdScaleFactorBox), GetDlgItem(hwnd_, IdDecimalsBox));
 }
 
 LRESULT MainWindow::onCtlColorEdit(HDC dc, HWND control) {
@@ -233,6 +236,7 @@ void MainWindow::onCommand(int id, int notification) {
     switch (id) {
     case IdExitButton:
         onExit();
+        break;
     case IdHelpButton:
         onHelp();
         break;
@@ -271,7 +275,8 @@ void MainWindow::onHelp() {
 }
 
 void MainWindow::onExit() {
-    // At once, with every window of the tool; nothing is asked or saved.
+    rememberFields(GetDlgItem(hwnd_, IdScaleFactorBox), GetDlgItem(hwnd_, IdDecimalsBox));
+    // At once, with every window of the tool; nothing is asked.
     ExitProcess(0);
 }
 
@@ -305,6 +310,7 @@ void MainWindow::onPickNodes() {
 // The window goes on while the command runs; the picking buttons ignore clicks until it ends.
 bool MainWindow::startCommand(cad::CadWorker::Command command) {
     if (commandRunning_) return false;
+    rememberFields(GetDlgItem(hwnd_, IdScaleFactorBox), GetDlgItem(hwnd_, IdDecimalsBox));
     if (!cad_) {
         cad_ = std::make_unique<cad::CadWorker>(
             hwnd_, kCommandDone, [owner = hwnd_, name = cadClass_] { return cad::makeComCadLink(owner, name); });

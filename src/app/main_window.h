@@ -42,6 +42,7 @@ private:
     void onCommand(int id, int notification);
     void onFieldFocus(HWND field, bool gained);
     void onHelp();
+    // Remembers the two boxes' texts and ends the process: it never returns.
     [[noreturn]] void onExit();
     void onInitialiseOrigin();
     void onPickNodes();

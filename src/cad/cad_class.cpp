@@ -1,7 +1,6 @@
 #include "cad/cad_class.h"
 
-#include <utility>
-#include <vector>
+#include "win/command_line.h"
 
 namespace cad {
 namespace {
@@ -12,32 +11,11 @@ std::wstring_view trimmed(std::wstring_view text) {
     return text.substr(first, text.find_last_not_of(L" \t\r\n") - first + 1);
 }
 
-// Words of a command line; double quotes group blanks into a word and are dropped.
-std::vector<std::wstring> words(std::wstring_view line) {
-    std::vector<std::wstring> out;
-    std::wstring word;
-    bool quoted = false, any = false;
-    for (wchar_t c : line) {
-        if (c == L'"') {
-            quoted = !quoted;
-            any = true;
-        } else if (!quoted && (c == L' ' || c == L'\t')) {
-            if (any) out.push_back(std::exchange(word, {}));
-            any = false;
-        } else {
-            word += c;
-            any = true;
-        }
-    }
-    if (any) out.push_back(word);
-    return out;
-}
-
 }  // namespace
 
 std::wstring chooseCadClass(std::wstring_view arguments, std::wstring_view setting) {
-    constexpr std::wstring_view option = L"--cad-class";
-    const auto args = words(arguments);
+    constexpr std::wstring_view option = kCadClassOption;
+    const auto args = win::commandLineWords(arguments);
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::wstring_view name;
         if (args[i] == option && i + 1 < args.size()) name = args[++i];

@@ -8,6 +8,8 @@
 namespace cad {
 
 inline constexpr wchar_t kDefaultCadClass[] = L"AutoCAD.Application";
+// Takes the class name as its value: the next word, or after "=".
+inline constexpr wchar_t kCadClassOption[] = L"--cad-class";
 
 // arguments: the command line after the program's name. `--cad-class NAME` (or
 // `--cad-class=NAME`, either quoted) wins, the first one that names something; then the

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -92,8 +93,9 @@ public:
     // Groups.Add name; the new group.
     virtual CadResult<GroupRef> addGroup(std::wstring_view name) = 0;
 
-    // Groups.Item name: the active drawing's group of that name.
-    virtual CadResult<GroupRef> findGroup(std::wstring_view name) = 0;
+    // Groups.Item name: the active drawing's group of that name, or none when the drawing
+    // has none; a failure only when the drawing's groups could not be asked.
+    virtual CadResult<std::optional<GroupRef>> findGroup(std::wstring_view name) = 0;
 
     // group.AppendItems with all the entities in one array.
     virtual CadStatus appendItems(const GroupRef& group, std::span<const EntityRef> entities) = 0;

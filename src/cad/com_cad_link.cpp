@@ -7,6 +7,7 @@
 
 #include "cad/com_values.h"
 #include "cad/dispatch.h"
+#include "cad/pick_commands.h"
 #include "win/texts.h"
 #include "win/window_ops.h"
 
@@ -185,16 +186,23 @@ public:
         return GroupRef{share(std::move(group))};
     }
 
-    CadResult<GroupRef> findGroup(std::wstring_view name) override {
+    CadResult<std::optional<GroupRef>> findGroup(std::wstring_view name) override {
         auto groups = objectProperty(cadDoc_.Get(), L"Groups");
         if (!groups.ok()) return groups.error();
         Variant text;
         if (HRESULT hr = text.assignString(name); FAILED(hr)) return errorFromHresult(hr);
         CadResult<Variant> result = callMethod(groups.value().Get(), L"Item", {text.get()});
-        if (!result.ok()) return result.error();
+        if (!result.ok()) {
+            // Item fails for a name the drawing does not have; a CAD that is gone or still busy
+            // has not answered the question.
+            const auto number = static_cast<HRESULT>(result.error().number);
+            if (cadStoppedAnswering(number) || number == RPC_E_CALL_REJECTED || number == RPC_E_SERVERCALL_RETRYLATER)
+                return result.error();
+            return std::optional<GroupRef>();
+        }
         ComPtr<IDispatch> group;
         if (HRESULT hr = readDispatch(*result.value().get(), group); FAILED(hr)) return errorFromHresult(hr);
-        return GroupRef{share(std::move(group))};
+        return std::optional(GroupRef{share(std::move(group))});
     }
 
     CadStatus appendItems(const GroupRef& group, std::span<const EntityRef> entities) override {

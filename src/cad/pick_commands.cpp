@@ -31,13 +31,6 @@ bool isEndOfInput(std::int32_t number) {
     return number == kEndOfInputFail || number == kEndOfInputCancel || number == kEndOfInputEscape;
 }
 
-// A failure that says the CAD is gone, or that no drawing was ever reached: the pick meets it
-// as it would meet it at the first prompt.
-bool lostTheCad(std::int32_t number) {
-    constexpr std::int32_t kNoObject = 91;  // a call on an empty reference: connect failed
-    return number == kNoObject || cadStoppedAnswering(number);
-}
-
 // After a prompt ended by Enter or a keyword: did the user type U? A GetInput that fails is
 // taken as a plain Enter.
 bool typedTakeBack(CadLink& cad) {
@@ -267,12 +260,13 @@ CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInp
     cad.connect();
     // The origin belongs to the drawing it was picked in: with another drawing active (or the
     // group erased) the nodes would be measured from a point of another drawing.
-    auto group = cad.findGroup(state.nodeGroupName);
-    if (!group.ok()) {
-        if (lostTheCad(group.error().number)) outcome.messages.push_back(stopBox(pickStoppedMessage(1, group.error())));
-        else outcome.messages.push_back(noticeBox(kNoOriginInDrawing));
+    auto found = cad.findGroup(state.nodeGroupName);
+    if (!found.ok() || !found.value()) {
+        outcome.messages.push_back(found.ok() ? noticeBox(kNoOriginInDrawing)
+                                              : stopBox(pickStoppedMessage(1, found.error())));
         return outcome;
     }
+    const GroupRef group = *found.value();
 
     std::vector<Node> nodes;
     const auto showSoFar = [&] {
@@ -340,7 +334,7 @@ CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInp
     if (list.overflow) outcome.messages.push_back(noticeBox(kValueTooLarge));
     std::vector<EntityRef> grouped;
     for (const Node& node : nodes) grouped.push_back(node.mark);
-    if (auto s = cad.appendItems(group.value(), grouped); !s.ok()) {
+    if (auto s = cad.appendItems(group, grouped); !s.ok()) {
         outcome.messages.push_back(stopBox(kGroupFailed));
     }
     return outcome;

@@ -1,6 +1,6 @@
 // One owning type per handle kind: UniqueHandle<Traits> holds one handle, frees it once with
-// Traits::free, and is moved, never copied. Kernel handles and global memory here; COM and
-// GDI kinds in com_owners.h and gdi_owners.h.
+// Traits::free, and is moved, never copied. Kernel handles, global memory and registry keys
+// here; COM and GDI kinds in com_owners.h and gdi_owners.h.
 #pragma once
 
 #include <windows.h>
@@ -55,5 +55,13 @@ struct GlobalMemoryTraits {
     static void free(HGLOBAL memory) noexcept { GlobalFree(memory); }
 };
 using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
+
+// An open registry key; the predefined roots are never owned.
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static bool valid(HKEY) noexcept { return true; }
+    static void free(HKEY key) noexcept { RegCloseKey(key); }
+};
+using RegistryKey = UniqueHandle<RegistryKeyTraits>;
 
 }  // namespace win

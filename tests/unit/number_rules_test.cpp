@@ -29,6 +29,8 @@ TEST(LenientParse, Table) {
         {L"1e308", 1e308}, {L"1e309", kInf}, {L"-1e309", -kInf}, {L"1e99999999999999999999", kInf},
         {L"-1e-350", 0}, {L"4.9e-324", std::numeric_limits<double>::denorm_min()},
         {L"1" + zeros(99999), kInf}, {L"0." + zeros(99999) + L"15e100000", 1.5},
+        // Integer digits past the kept ones still count in the scale; fractional ones do not.
+        {L"1" + zeros(900) + L"e-850", 1e50}, {L"1" + zeros(900) + L".5e-850", 1e50},
         // Ties between doubles: exact ones go to even, a far non-zero digit tips them up.
         {L"9007199254740993", 9007199254740992.0},
         {L"9007199254740993." + zeros(5000) + L"1", 9007199254740994.0},

@@ -16,7 +16,6 @@ namespace {
 using namespace cad;
 
 constexpr std::int32_t kOther = -2147417848;  // 0x80010108, object disconnected
-constexpr std::int32_t kNotFound = -2145320700;  // 0x80210104, no such group in this drawing
 
 // Scripted picks, then Enter; the failNth-th call of failMember fails with failNumber. The
 // prompts numbered in takeBackAt answer the keyword U instead of a pick.
@@ -76,9 +75,10 @@ struct FakeCad : CadLink {
         if (auto e = call("addGroup", std::wstring(name))) return *e;
         return GroupRef{std::make_shared<int>(++lastId)};
     }
-    CadResult<GroupRef> findGroup(std::wstring_view name) override {
+    CadResult<std::optional<GroupRef>> findGroup(std::wstring_view name) override {
         if (auto e = call("findGroup", std::wstring(name))) return *e;
-        return GroupRef{std::make_shared<int>(0)};
+        if (name != L"g") return std::optional<GroupRef>();
+        return std::optional(GroupRef{std::make_shared<int>(0)});
     }
     CadStatus appendItems(const GroupRef& group, std::span<const EntityRef> items) override {
         std::wstring args = id(group.object) + L":";
@@ -135,7 +135,7 @@ TEST(InitialiseOrigin, Table) {
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.failMember << " " << r.number);
         FakeCad cad({{100, 50, 7}}, r.failMember, 1, r.number);
-        PickState state{{1, 2, 0}, std::nullopt};
+        PickState state{{1, 2, 0}, std::nullopt, L""};
         std::size_t clearedAt = 99;
         const auto o = initialiseOrigin(cad, state, [&] { clearedAt = cad.log.size(); },
                                         [] { return 0.7055475f; });
@@ -191,6 +191,7 @@ TEST(PickNodes, Table) {
         std::vector<std::wstring> decimals = {L"2"};  // read in turn, once per value written
         std::string failMember = ""; int failNth = 1; std::int32_t failNumber = kOther;  // one failing call
         bool withGroup = true;
+        std::wstring groupName = L"g";  // the origin's group as the drawing names it
         std::optional<std::wstring> output = {};
         std::wstring messages = {};
         int prompts = 0;
@@ -225,7 +226,7 @@ TEST(PickNodes, Table) {
          .messages = stop(L"放弃第2节点时CAD 未能删除其标记（0x80010108：x）。节点列表写到第1节点为止。"), .prompts = 3,
          .grouped = 1, .takeBackAt = {3}, .deleted = L" 2"},
         // The origin's group is looked for in the drawing picked in, before any prompt.
-        {.picks = section, .failMember = "findGroup", .failNumber = kNotFound, .messages = warn(kNoOriginInDrawing)},
+        {.picks = section, .groupName = L"other", .messages = warn(kNoOriginInDrawing)},
         {.picks = section, .failMember = "findGroup", .messages = stop(pickStoppedMessage(1, {kOther, L"x"}))},
         {.picks = section, .scale = L"0.001", .decimals = {L"3"},
          .output = L"0.000 0.000\r\n0.300 0.000\r\n0.300 0.212\r\n-0.017 0.212\r\n", .prompts = 5, .grouped = 4},
@@ -275,15 +276,17 @@ TEST(PickNodes, Table) {
         FakeCad cad(r.picks, r.failMember, r.failNth, r.failNumber);
         cad.takeBackAt = r.takeBackAt;
         const PickState state{{100, 50, 0}, r.withGroup ? std::optional(GroupRef{std::make_shared<int>(0)}) : std::nullopt,
-                              L"g"};
+                              r.groupName};
         std::size_t reads = 0;
         std::vector<std::wstring> live;
         const auto o = pickNodes(cad, state, {r.scale, [&] { return r.decimals[reads++ % r.decimals.size()]; }, L".",
                                               [&](const std::wstring& list) { live.push_back(list); }});
         EXPECT_EQ(o.outputText, r.output);
         EXPECT_EQ(shown(o), r.messages);
-        EXPECT_EQ(cad.log.empty(), r.prompts == 0 && r.failMember.empty());  // refusals reach no CAD at all
-        if (!r.live.empty()) EXPECT_EQ(live, r.live);
+        EXPECT_EQ(cad.log.empty(), r.prompts == 0 && r.failMember.empty() && r.groupName == L"g");  // refusals reach no CAD
+        if (!r.live.empty()) {
+            EXPECT_EQ(live, r.live);
+        }
         std::vector<int> expectedNodes = r.promptedNodes;
         for (int k = 1; r.promptedNodes.empty() && k <= r.prompts; ++k) expectedNodes.push_back(k);
         const wchar_t* ending = r.failMember == "initializeUserInput" ? L"节点(右键或回车结束) " : L"节点(右键或回车结束) [放弃(U)] ";
@@ -292,11 +295,14 @@ TEST(PickNodes, Table) {
         std::wstring deleted;
         for (const auto& entry : cad.log) {
             if (entry.starts_with(L"getPoint ")) prompts.push_back(entry);
-            if (entry.starts_with(L"addPoint ") || entry.starts_with(L"setColor "))
+            if (entry.starts_with(L"addPoint ") || entry.starts_with(L"setColor ")) {
                 EXPECT_TRUE(entry.ends_with(entry[0] == L'a' ? L" 0" : L" 3")) << entry;  // Z 0, green
+            }
             if (entry.starts_with(L"appendItems ")) appends.push_back(entry);
             if (entry.starts_with(L"deleteEntity")) deleted += entry.substr(12);
-            if (entry.starts_with(L"findGroup ")) EXPECT_EQ(entry, L"findGroup g");
+            if (entry.starts_with(L"findGroup ")) {
+                EXPECT_EQ(entry, L"findGroup " + r.groupName);
+            }
         }
         EXPECT_EQ(prompts, expectedPrompts);
         EXPECT_EQ(deleted, r.deleted);

@@ -1,6 +1,8 @@
-// Window geometry rules: docking, edge placement, centring, topmost pixels, twips.
+// Window geometry rules: docking, edge placement, centring, topmost pixels, twips; the browser
+// panes' rules; the main window's remembered fields.
 #include <gtest/gtest.h>
 
+#include "app/field_memory_rules.h"
 #include "win/placement.h"
 #include "win/twips.h"
 #include "promo/browser_rules.h"
@@ -129,6 +131,22 @@ TEST(BrowserPane, EmulationNameAddressesAndColour) {
     for (const auto& a : addresses) EXPECT_EQ(promo::opensInUserBrowser(a.address), a.opens) << a.address;
     EXPECT_EQ(std::wstring(promo::htmlColour(0x00F0D2C5).data()), L"#C5D2F0");  // COLORREF is 0x00BBGGRR
     EXPECT_EQ(std::wstring(promo::htmlColour(0x0000000F).data()), L"#0F0000");
+}
+
+// --reset is a word of its own, not the class name after --cad-class. A stored text comes back
+// as typed, up to its first zero, when it is 1 to 64 characters long.
+TEST(RememberedFields, ResetOptionAndUsableText) {
+    for (const auto& [arguments, reset] : std::vector<std::pair<const wchar_t*, bool>>{
+             {L"--reset", true}, {L"a.dxf --cad-class=A \"--reset\"", true}, {L"--cad-class --reset", false},
+             {L"--reset=1 --resets -reset", false}, {L"", false}})
+        EXPECT_EQ(app::asksForReset(arguments), reset) << arguments;
+    using namespace std::string_view_literals;
+    const std::wstring longest(64, L'9'), tooLong = longest + L"9";
+    const std::pair<std::optional<std::wstring_view>, std::optional<std::wstring>> rows[] = {
+        {L"0.001", L"0.001"}, {L" 3 ", L" 3 "}, {L"1e-3\0"sv, L"1e-3"}, {L"2\0junk"sv, L"2"}, {longest, longest},
+        {std::nullopt, std::nullopt}, {L"", std::nullopt}, {L"\0"sv, std::nullopt}, {tooLong, std::nullopt}};
+    for (const auto& [stored, expected] : rows)
+        EXPECT_EQ(app::usableRememberedText(stored), expected) << std::wstring(stored.value_or(L"<missing>"));
 }
 
 }  // namespace

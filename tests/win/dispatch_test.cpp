@@ -277,7 +277,7 @@ TEST(CadWorker, RunsCommandsOnItsOwnThreadAndReportsEachOutcome) {
         CadStatus initializeUserInput(std::int16_t, std::wstring_view) override { return cadOk(); }
         CadResult<std::wstring> getInput() override { return CadError{}; }
         CadStatus deleteEntity(const EntityRef&) override { return cadOk(); }
-        CadResult<GroupRef> findGroup(std::wstring_view) override { return CadError{}; }
+        CadResult<std::optional<GroupRef>> findGroup(std::wstring_view) override { return CadError{}; }
         CadResult<EntityRef> addPoint(double, double, double) override { return CadError{}; }
         CadStatus setColor(const EntityRef&, std::int16_t) override { return cadOk(); }
         CadStatus setVariable(std::wstring_view, std::int16_t) override { return cadOk(); }

@@ -71,8 +71,11 @@ inline HWND findTopLevel(DWORD id, const wchar_t* className) {
     return found.empty() ? nullptr : found[0];
 }
 
-// Starts the tool; its main window, or null when none showed within 30 s.
-inline HWND launchTool(Process& process, const std::wstring& exe, const std::wstring& arguments = L"") {
+// Starts the tool; its main window, or null when none showed within 30 s. What an earlier run
+// remembered is forgotten first, so that every test starts from the defaults, unless kept.
+inline HWND launchTool(Process& process, const std::wstring& exe, const std::wstring& arguments = L"",
+                       bool keepRemembered = false) {
+    if (!keepRemembered) RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Pontiro");
     HWND main = nullptr;
     if (process.start(exe, arguments))
         waitFor([&] { return (main = findTopLevel(process.id(), app::kMainWindowClass)) != nullptr; }, 30s);
@@ -171,6 +174,19 @@ inline Capture capture(const RECT& r) {
         const win::WindowDc screen(nullptr);
         BitBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, screen.get(), r.left, r.top, SRCCOPY);
     });
+}
+
+// The whole screen as X shows it (Wine's own screen reads miss most of what other programs
+// drew), saved as a PNG. Wine cannot wait for a Unix program, so the file's arrival is awaited.
+inline bool saveScreenshot(const std::wstring& unixPath) {
+    const std::wstring png = L"Z:" + unixPath;
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    const auto written = [&] { return GetFileAttributesExW(png.c_str(), GetFileExInfoStandard, &file) && file.nFileSizeLow; };
+    DeleteFileW(png.c_str());
+    Process program;
+    const bool saved = program.start(L"Z:\\usr\\bin\\import", L"-window root " + unixPath) && waitFor(written, 30s);
+    Sleep(500);
+    return saved;
 }
 
 inline bool writeFile(const std::wstring& path, const std::string& text) {

@@ -70,14 +70,7 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
         } else if (verb == L"move") {
             SetWindowPos(main, nullptr, _wtoi(first.c_str()), _wtoi(rest.c_str()), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         } else if (verb == L"screenshot") {
-            // Taken by X: Wine's own screen reads miss most of what other programs drew. Wine
-            // cannot wait for a Unix program, so the file's arrival is awaited instead.
-            const std::wstring png = L"Z:" + arg;
-            WIN32_FILE_ATTRIBUTE_DATA file{};
-            const auto written = [&] { return GetFileAttributesExW(png.c_str(), GetFileExInfoStandard, &file) && file.nFileSizeLow; };
-            DeleteFileW(png.c_str());
-            check(program.start(L"Z:\\usr\\bin\\import", L"-window root " + arg) && waitFor(written, 30s), L"step " + step);
-            Sleep(500);
+            check(saveScreenshot(arg), L"step " + step);
         } else if (verb == L"key" && (arg == L"enter" || arg == L"esc" || arg.size() == 1)) {
             pressKey(arg == L"enter" ? VK_RETURN : arg == L"esc" ? VK_ESCAPE : LOBYTE(VkKeyScanW(arg[0])));
         } else {  // checked: a file copied, a program run to its end
