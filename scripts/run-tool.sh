@@ -39,8 +39,8 @@ if [ "$mode" = interactive ]; then
   wine "$tool" >"$out/tool.log" 2>&1
   exit 0
 fi
-# The demo: initialise and pick four nodes with the real pointer, as a person would, then
-# show the vertices picked and the node list the tool wrote.
+# The demo: initialise and pick four nodes with the real pointer, as a person would, and a
+# fifth that is taken back with U, then show the vertices picked and the node list the tool wrote.
 journal=$out/real-pointer.journal.jsonl
 rm -f "$journal" "$out/real-pointer.result.json"
 PONTIRO_DRAWING=$drawing python3 "$root/tests/win/pick_test.py" "$root/build/win" "$out" real-pointer \
@@ -60,9 +60,13 @@ try:
 except (OSError, ValueError, StopIteration, KeyError):
     print(f"run: the demo did not finish; see {out}/demo.log")
     sys.exit(1)
-# The points the tool marked in the drawing: the origin first, then the nodes.
-marks = [c["args"][0]["value"] for c in calls if c.get("member") == "AddPoint" and c.get("hr") == "0x00000000"]
-print(f"run: picked the origin and {len(marks) - 1} nodes of {drawing} (drawing units):")
+# The points the tool marked in the drawing: the origin first, then the nodes; a mark the tool
+# erased again (a node taken back with U) is not among them.
+ok = [c for c in calls if c.get("hr") == "0x00000000"]
+erased = {c["self"]["handle"] for c in ok if c.get("object") == "Point" and c.get("member") == "Delete"}
+marks = [c["args"][0]["value"] for c in ok if c.get("member") == "AddPoint" and c["result"]["value"]["handle"] not in erased]
+print(f"run: picked the origin and {len(marks) - 1} nodes of {drawing} (drawing units), "
+      f"{len(erased)} more taken back with U + Enter at the CAD's command line:")
 for label, (x, y, _) in zip(["origin"] + [f"node {k}" for k in range(1, len(marks))], marks):
     print(f"  {label}: {x:g} {y:g}")
 print("run: the node list (relative to the origin):")

@@ -35,19 +35,19 @@ std::vector<std::string_view> lines(std::string_view text) {
     return out;
 }
 
-std::vector<std::string_view> words(std::string_view line) {
-    std::vector<std::string_view> out;
+template <class Char>
+std::vector<std::basic_string_view<Char>> words(std::basic_string_view<Char> line) {
+    std::vector<std::basic_string_view<Char>> out;
+    const auto blank = [](Char c) { return c == ' ' || c == '\t'; };
     size_t i = 0;
     while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        while (i < line.size() && blank(line[i])) ++i;
         const size_t start = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        while (i < line.size() && !blank(line[i])) ++i;
         if (i > start) out.push_back(line.substr(start, i - start));
     }
     return out;
 }
-
-
 
 std::optional<int> toInt(std::string_view s) {
     int v = 0;
@@ -95,6 +95,23 @@ AnswerScript parseAnswerScript(std::string_view text) {
             answer.x = *x;
             answer.y = *y;
             answer.z = *z;
+        } else if (verb == "keyword" || verb == "switch") {
+            if (w.size() != 2) {
+                fail(verb + " needs one word");
+                continue;
+            }
+            if (verb == "keyword") {
+                answer.kind = AnswerKind::Keyword;
+                answer.word = w[1];
+            } else {
+                const auto number = toInt(w[1]);
+                if (!number || *number < 1 || answer.delayMs) {
+                    fail("switch needs a drawing number from 1, and no delay");
+                    continue;
+                }
+                answer.kind = AnswerKind::Switch;
+                answer.drawing = *number;
+            }
         } else if (w.size() != 1) {
             fail("unexpected words after " + verb);
             continue;
@@ -135,6 +152,8 @@ Config parseConfig(std::string_view text) {
             config.journal = value;
         } else if (key == "drawing") {
             config.drawing = value;
+        } else if (key == "second_drawing") {
+            config.secondDrawing = value;
         } else if (key == "die_at") {
             config.dieAt = parseMemberCall(value);
             if (!config.dieAt) fail("Object.Member[:K] expected for die_at");
@@ -144,11 +163,12 @@ Config parseConfig(std::string_view text) {
         } else if (key == "hang_at") {
             config.hangAt = parseMemberCall(value);
             if (!config.hangAt) fail("Object.Member[:K] expected for hang_at");
-        } else if (key == "fail_scode") {
+        } else if (key == "fail_scode" || key == "esc_scode") {
             const std::string hex(value);
             char* end = nullptr;
-            config.failScode = static_cast<std::uint32_t>(std::strtoul(hex.c_str(), &end, 16));
-            if (hex.empty() || *end != '\0') fail("hexadecimal number expected for fail_scode");
+            const auto number = static_cast<std::uint32_t>(std::strtoul(hex.c_str(), &end, 16));
+            if (hex.empty() || *end != '\0') fail("hexadecimal number expected for " + key);
+            else (key == "fail_scode" ? config.failScode : config.escScode) = number;
         } else if (key == "journal_level") {
             const std::string level = lower(value);
             if (level == "all") config.journalLevel = JournalLevel::All;
@@ -198,6 +218,20 @@ std::optional<MemberCall> parseMemberCall(std::string_view text) {
     };
     if (!isName(call.object) || !isName(call.member)) return std::nullopt;
     return call;
+}
+
+std::vector<std::wstring> parseKeywords(std::wstring_view list) {
+    std::vector<std::wstring> keywords;
+    for (std::wstring_view word : words(list)) keywords.emplace_back(word);
+    return keywords;
+}
+
+std::optional<std::wstring> keywordInput(const std::vector<std::wstring>& keywords, std::wstring_view typed) {
+    if (typed.empty()) return std::wstring();
+    for (const std::wstring& keyword : keywords) {
+        if (equalsIgnoreCase(keyword, typed)) return keyword;
+    }
+    return std::nullopt;
 }
 
 }  // namespace standin

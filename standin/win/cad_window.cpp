@@ -8,6 +8,7 @@
 
 #include "rules/text.h"
 #include "win/com_util.h"
+#include "win/commands.h"
 #include "win/session.h"
 
 namespace standin {
@@ -67,9 +68,18 @@ bool CadWindow::create(HINSTANCE instance, bool show) {
     dpi_ = GetDeviceCaps(win::WindowDc(nullptr).get(), LOGPIXELSX);
     if (dpi_ <= 0) dpi_ = 96;
 
-    hwnd_ = CreateWindowExW(0, kClassName, L"Stand-in CAD", WS_OVERLAPPEDWINDOW, scaled(40), scaled(40),
-                            scaled(1000), scaled(700), nullptr, nullptr, instance, this);
-    if (!hwnd_) return false;
+    // The menu bar belongs to the window and goes with it.
+    HMENU bar = CreateMenu();
+    drawingsMenu_ = CreatePopupMenu();
+    AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(drawingsMenu_), L"&Window");
+    // Clear of the tool's promotion window at the left screen edge (131 px wide at 96 dpi until
+    // it docks), so that real clicks on the drawing's left side reach the drawing.
+    hwnd_ = CreateWindowExW(0, kClassName, L"Stand-in CAD", WS_OVERLAPPEDWINDOW, scaled(160), scaled(40),
+                            scaled(1000), scaled(700), nullptr, bar, instance, this);
+    if (!hwnd_) {
+        DestroyMenu(bar);
+        return false;
+    }
     documentChanged();
     if (show) setVisible(true);
     return true;
@@ -98,6 +108,16 @@ void CadWindow::documentChanged() {
     const Document* document = session().activeDocument();
     const std::wstring title = document ? L"Stand-in CAD - [" + document->name() + L"]" : L"Stand-in CAD";
     SetWindowTextW(hwnd_, title.c_str());
+    // One item per drawing in the order they opened (Ctrl+Tab goes round them), the active
+    // one checked, closed ones greyed.
+    while (GetMenuItemCount(drawingsMenu_) > 0) DeleteMenu(drawingsMenu_, 0, MF_BYPOSITION);
+    const auto& documents = session().documents();
+    for (size_t i = 0; i < documents.size() && i < kMaxDrawingCommands; ++i) {
+        const std::wstring label = L"&" + std::to_wstring(i + 1) + L" " + documents[i]->name();
+        const UINT state = (documents[i].Get() == document ? MF_CHECKED : 0) | (documents[i]->closed() ? MF_GRAYED : 0);
+        AppendMenuW(drawingsMenu_, MF_STRING | state, kSwitchDrawingCommand + i, label.c_str());
+    }
+    DrawMenuBar(hwnd_);
     onSize();
 }
 
@@ -106,20 +126,17 @@ void CadWindow::redraw() {
 }
 
 PromptOutcome CadWindow::runPrompt(const std::wstring& prompt, const std::optional<std::vector<double>>& base,
-                                   const std::optional<Answer>& scripted) {
+                                   std::vector<std::wstring> keywords) {
     prompt_ = Prompt{};
-    prompt_.active = true;
     prompt_.text = prompt;
     prompt_.base = base;
-    prompt_.scripted = scripted;
-    // The CAD comes forward so the user can pick at once.
-    if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
-    SetForegroundWindow(hwnd_);
+    prompt_.keywords = std::move(keywords);
+    const std::optional<Answer> scripted = session().nextAnswer();
+    prompt_.active = true;
+    // The window is not brought forward: a CAD asked for a point by another program leaves
+    // that to the program, which activates it by its caption.
     redraw();
-    if (scripted && scripted->kind != AnswerKind::User) {
-        if (scripted->delayMs > 0) SetTimer(hwnd_, kAnswerTimer, static_cast<UINT>(scripted->delayMs), nullptr);
-        else PostMessageW(hwnd_, kAnswerNow, 0, 0);
-    }
+    scheduleAnswer(scripted);
     while (!prompt_.done) {
         MSG msg;
         const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
@@ -137,7 +154,7 @@ PromptOutcome CadWindow::runPrompt(const std::wstring& prompt, const std::option
     std::wstring answer;
     switch (outcome.end) {
     case PromptEnd::Point: answer = formatNumber(outcome.x) + L"," + formatNumber(outcome.y); break;
-    case PromptEnd::Enter: answer = L"*Enter*"; break;
+    case PromptEnd::Enter: answer = outcome.keyword.empty() ? L"*Enter*" : outcome.keyword; break;
     case PromptEnd::Escape: answer = L"*Cancel*"; break;
     case PromptEnd::Closed: answer = L"*Closed*"; break;
     }
@@ -147,10 +164,36 @@ PromptOutcome CadWindow::runPrompt(const std::wstring& prompt, const std::option
     return outcome;
 }
 
+void CadWindow::scheduleAnswer(const std::optional<Answer>& scripted) {
+    prompt_.scripted = scripted;
+    if (!scripted || scripted->kind == AnswerKind::User) return;
+    if (scripted->delayMs > 0) SetTimer(hwnd_, kAnswerTimer, static_cast<UINT>(scripted->delayMs), nullptr);
+    else PostMessageW(hwnd_, kAnswerNow, 0, 0);
+}
+
+void CadWindow::submitInput(const std::wstring& typed, const char* source, const char* key) {
+    const std::string fields = "\"source\":" + jsonString(source) + ",\"typed\":" + jsonString(toUtf8(typed));
+    const auto keyword = keywordInput(prompt_.keywords, typed);
+    if (!keyword) {
+        // As the CAD does: the text is refused on the command line and the prompt stays.
+        session().event("answer", fields + ",\"end\":\"refused\"");
+        addHistory(prompt_.text + typed);
+        addHistory(prompt_.keywords.empty() ? L"Invalid point." : L"Point or option keyword required.");
+        prompt_.typed.clear();
+        redraw();
+        if (std::string_view(source) == "script") scheduleAnswer(session().nextAnswer());
+        return;
+    }
+    session().event("answer", fields + ",\"end\":" + jsonString(keyword->empty() ? key : "keyword") +
+                                  ",\"keyword\":" + jsonString(toUtf8(*keyword)));
+    prompt_.outcome.keyword = *keyword;
+    endPrompt(PromptEnd::Enter);
+}
+
 void CadWindow::endPrompt(PromptEnd end, double x, double y, double z) {
     if (!prompt_.active || prompt_.done) return;
     prompt_.done = true;
-    prompt_.outcome = {end, x, y, z};
+    prompt_.outcome = {end, x, y, z, std::move(prompt_.outcome.keyword)};
 }
 
 void CadWindow::addHistory(const std::wstring& line) {
@@ -207,6 +250,8 @@ LRESULT CadWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN: onLeftButtonDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); return 0;
     case WM_RBUTTONUP: onRightButtonUp(); return 0;
     case WM_KEYDOWN: onKeyDown(wParam); return 0;
+    case WM_CHAR: onChar(static_cast<wchar_t>(wParam)); return 0;
+    case WM_COMMAND: onCommand(LOWORD(wParam)); return 0;
     case WM_TIMER: onTimer(static_cast<UINT_PTR>(wParam)); return 0;
     case kAnswerNow: onTimer(kAnswerTimer); return 0;
     case WM_SETCURSOR:
@@ -248,27 +293,43 @@ void CadWindow::onLeftButtonDown(int x, int y) {
 }
 
 void CadWindow::onRightButtonUp() {
-    if (!prompt_.active) return;
-    session().event("answer", "\"source\":\"user\",\"end\":\"rightclick\"");
-    endPrompt(PromptEnd::Enter);
+    if (prompt_.active) submitInput(prompt_.typed, "user", "rightclick");
 }
 
 void CadWindow::onKeyDown(WPARAM key) {
+    if (key == VK_TAB && GetKeyState(VK_CONTROL) < 0) {
+        session().switchToNext("key");
+        return;
+    }
     if (!prompt_.active) return;
     if (key == VK_RETURN || key == VK_SPACE) {
-        session().event("answer", "\"source\":\"user\",\"end\":\"enter\"");
-        endPrompt(PromptEnd::Enter);
+        submitInput(prompt_.typed, "user", "enter");
     } else if (key == VK_ESCAPE) {
         session().event("answer", "\"source\":\"user\",\"end\":\"esc\"");
         endPrompt(PromptEnd::Escape);
+    } else if (key == VK_BACK && !prompt_.typed.empty()) {
+        prompt_.typed.pop_back();
+        redraw();
     }
+}
+
+void CadWindow::onChar(wchar_t c) {
+    // Space ends the input as Enter does (WM_KEYDOWN); control characters are keys handled there.
+    if (!prompt_.active || c <= L' ' || c == 0x7F) return;
+    prompt_.typed += c;
+    redraw();
+}
+
+void CadWindow::onCommand(UINT id) {
+    if (id >= kSwitchDrawingCommand && id < kSwitchDrawingCommand + kMaxDrawingCommands)
+        session().switchTo(static_cast<int>(id - kSwitchDrawingCommand) + 1, "menu");
 }
 
 void CadWindow::onTimer(UINT_PTR id) {
     if (id != kAnswerTimer) return;
     KillTimer(hwnd_, kAnswerTimer);
     if (!prompt_.active || !prompt_.scripted) return;
-    const Answer& answer = *prompt_.scripted;
+    const Answer answer = *prompt_.scripted;  // a refused keyword schedules the next one
     switch (answer.kind) {
     case AnswerKind::Point: {
         // Show the cross-hair where the scripted pick lands.
@@ -279,14 +340,17 @@ void CadWindow::onTimer(UINT_PTR id) {
         break;
     }
     case AnswerKind::Enter:
-        session().event("answer", "\"source\":\"script\",\"end\":\"enter\"");
-        endPrompt(PromptEnd::Enter);
+        submitInput(L"", "script", "enter");
+        break;
+    case AnswerKind::Keyword:
+        submitInput(widen(answer.word), "script", "enter");
         break;
     case AnswerKind::Escape:
         session().event("answer", "\"source\":\"script\",\"end\":\"esc\"");
         endPrompt(PromptEnd::Escape);
         break;
     case AnswerKind::User:
+    case AnswerKind::Switch:
         break;
     }
 }
@@ -409,7 +473,7 @@ void CadWindow::onPaint() {
               canvas.bottom + scaled(3) + rowHeight};
     RECT row2{row1.left, row1.bottom, row1.right, row1.bottom + rowHeight};
     const std::wstring previous = history_.empty() ? std::wstring() : history_.back();
-    const std::wstring current = prompt_.active ? prompt_.text : L"Command: ";
+    const std::wstring current = prompt_.active ? prompt_.text + prompt_.typed : L"Command: ";
     DrawTextW(dc, previous.c_str(), -1, &row1, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     DrawTextW(dc, current.c_str(), -1, &row2, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     if (cursorInCanvas_) {

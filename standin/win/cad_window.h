@@ -1,6 +1,7 @@
 // The stand-in's main window: the active drawing zoomed to fit, a cross-hair cursor with
 // endpoint snap, the point entities in their colour and pdmode style, a command line at
-// the bottom with the current prompt, and the cursor's drawing coordinates.
+// the bottom with the current prompt, what is typed at it and the cursor's drawing
+// coordinates, and a Window menu listing the open drawings.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +20,7 @@ enum class PromptEnd { Point, Enter, Escape, Closed };
 struct PromptOutcome {
     PromptEnd end = PromptEnd::Closed;
     double x = 0, y = 0, z = 0;
+    std::wstring keyword;  // Enter: the keyword as declared, or "" for nothing typed
 };
 
 class CadWindow {
@@ -33,15 +35,16 @@ public:
     void setVisible(bool visible);
     bool visible() const;
     std::wstring caption() const;
-    // The active drawing changed: new title, zoom to fit, repaint.
+    // The active drawing changed: new title and Window menu, zoom to fit, repaint.
     void documentChanged();
     void redraw();
 
     bool promptActive() const { return prompt_.active; }
-    // Shows the prompt, brings the window forward and runs a nested message loop until the
-    // user (or the scripted answer) ends it. Incoming COM calls are served meanwhile.
+    // Shows the prompt and runs a nested message loop until the user (or the answer script)
+    // ends it; text typed at the command line counts only when it is one of `keywords`.
+    // Incoming COM calls are served meanwhile.
     PromptOutcome runPrompt(const std::wstring& prompt, const std::optional<std::vector<double>>& base,
-                            const std::optional<Answer>& scripted);
+                            std::vector<std::wstring> keywords);
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -53,10 +56,15 @@ private:
     void onLeftButtonDown(int x, int y);
     void onRightButtonUp();
     void onKeyDown(WPARAM key);
+    void onChar(wchar_t c);
+    void onCommand(UINT id);
     void onTimer(UINT_PTR id);
     void onClose();
     bool onSetCursor();
 
+    void scheduleAnswer(const std::optional<Answer>& scripted);
+    // Enter (or Space, right-click, a scripted keyword) with `typed` on the command line.
+    void submitInput(const std::wstring& typed, const char* source, const char* key);
     void endPrompt(PromptEnd end, double x = 0, double y = 0, double z = 0);
     void addHistory(const std::wstring& line);
     RECT canvasRect() const;
@@ -69,10 +77,13 @@ private:
         std::wstring text;
         std::optional<std::vector<double>> base;
         std::optional<Answer> scripted;
+        std::vector<std::wstring> keywords;
+        std::wstring typed;
         PromptOutcome outcome;
     };
 
     HWND hwnd_ = nullptr;
+    HMENU drawingsMenu_ = nullptr;  // the Window menu, owned by the window's menu bar
     int dpi_ = 96;
     ViewTransform view_;
     POINT cursor_{-1, -1};

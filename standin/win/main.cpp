@@ -13,7 +13,9 @@
 namespace standin {
 namespace {
 
-// Hands out the one application object, as a CAD that runs once per user does.
+// Hands out the application object. Registered for one use: every client that creates the
+// class gets a CAD process of its own, as with the real CAD, and only attaching reaches a
+// running one.
 class ClassFactory final : public win::ComObject<IClassFactory> {
 public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
@@ -54,10 +56,16 @@ int run(HINSTANCE instance) {
         return 1;
     }
 
+    s.runScriptSwitches();  // a script that starts in another drawing
+
+    // Started by a person, the CAD serves no creation: a client that creates the class gets
+    // a new CAD, never this one.
     ComPtr<ClassFactory> factory = win::makeComObject<ClassFactory>();
     DWORD classCookie = 0;
-    const HRESULT classHr = CoRegisterClassObject(kStandinClsid, factory.Get(), CLSCTX_LOCAL_SERVER,
-                                                  REGCLS_MULTIPLEUSE, &classCookie);
+    const HRESULT classHr =
+        options.embedding ? CoRegisterClassObject(kStandinClsid, factory.Get(), CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
+                                                  &classCookie)
+                          : S_FALSE;
     DWORD activeCookie = 0;
     const HRESULT activeHr =
         RegisterActiveObject(s.application(), kStandinClsid, ACTIVEOBJECT_STRONG, &activeCookie);
@@ -72,7 +80,7 @@ int run(HINSTANCE instance) {
     }
 
     if (SUCCEEDED(activeHr)) (void)RevokeActiveObject(activeCookie, nullptr);
-    if (SUCCEEDED(classHr)) (void)CoRevokeClassObject(classCookie);
+    if (classHr == S_OK) (void)CoRevokeClassObject(classCookie);
     s.stop();
     s.setWindow(nullptr);
     CoUninitialize();

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <utility>
 
 #include "rules/text.h"
 #include "rules/view.h"
@@ -265,14 +266,41 @@ HRESULT Group::invokeMember(DISPID id, Call& call) {
 // ---- Utility ----
 
 namespace {
-enum UtilityMember : DISPID { kUtilGetPoint = 1 };
-constexpr std::array kUtilityMembers = {MemberName{L"GetPoint", kUtilGetPoint}};
+enum UtilityMember : DISPID { kUtilGetPoint = 1, kUtilInitializeUserInput, kUtilGetInput };
+constexpr std::array kUtilityMembers = {MemberName{L"GetPoint", kUtilGetPoint},
+                                        MemberName{L"InitializeUserInput", kUtilInitializeUserInput},
+                                        MemberName{L"GetInput", kUtilGetInput}};
 }  // namespace
 
 Utility::Utility(Document* owner) : DispatchObject(L"Utility", kUtilityMembers), owner_(owner) {}
 
 HRESULT Utility::invokeMember(DISPID id, Call& call) {
-    if (id != kUtilGetPoint) return DISP_E_MEMBERNOTFOUND;
+    switch (id) {
+    case kUtilGetPoint:
+        return getPoint(call);
+    case kUtilInitializeUserInput: {
+        // The bits (no null input and the like) are journalled only: the keywords are what
+        // the stand-in acts on.
+        if (call.count() < 1 || call.count() > 2) return DISP_E_BADPARAMCOUNT;
+        if (!readInteger(call.arg(0))) return call.fail(kErrInvalidArgument, L"Invalid argument: input bits");
+        std::wstring list;
+        if (!call.omitted(1)) {
+            const auto text = readText(call.arg(1));
+            if (!text) return call.fail(kErrInvalidArgument, L"Invalid argument: keyword list");
+            list = *text;
+        }
+        keywords_ = parseKeywords(list);
+        return S_OK;
+    }
+    case kUtilGetInput:
+        if (call.count() != 0) return DISP_E_BADPARAMCOUNT;
+        return returnText(call, lastInput_);
+    default:
+        return DISP_E_MEMBERNOTFOUND;
+    }
+}
+
+HRESULT Utility::getPoint(Call& call) {
     if (call.count() > 2) return DISP_E_BADPARAMCOUNT;
     std::optional<std::vector<double>> base;
     if (!call.omitted(0)) {
@@ -288,17 +316,20 @@ HRESULT Utility::invokeMember(DISPID id, Call& call) {
     CadWindow* window = session().window();
     // A prompt is already waiting (another client's): the CAD is busy.
     if (!window || window->promptActive()) return RPC_E_CALL_REJECTED;
-    const PromptOutcome outcome = window->runPrompt(prompt, base, session().nextAnswer());
+    // Keywords hold for one prompt, as the CAD's do.
+    const PromptOutcome outcome = window->runPrompt(prompt, base, std::exchange(keywords_, {}));
+    session().runScriptSwitches();
     switch (outcome.end) {
     case PromptEnd::Point:
         return call.result() ? makeDoubleArray({outcome.x, outcome.y, outcome.z}, call.result()) : S_OK;
     case PromptEnd::Enter:
+        lastInput_ = outcome.keyword;
         return call.fail(kErrUserInput, L"User input is a keyword");
     case PromptEnd::Escape:
-        return call.fail(kErrPromptCancelled, L"Canceled by the user");
+        return call.fail(static_cast<HRESULT>(session().config().escScode), L"Canceled by the user");
     case PromptEnd::Closed:
     default:
-        return call.fail(kErrPromptCancelled, L"The CAD window was closed");
+        return call.fail(kErrWindowClosed, L"The CAD window was closed");
     }
 }
 
@@ -373,11 +404,12 @@ HRESULT Groups::invokeMember(DISPID id, Call& call) {
             for (Group* group : live) {
                 if (equalsIgnoreCase(group->name(), *name)) return returnObject(call, group);
             }
-            return call.fail(kErrInvalidArgument, L"No group named " + *name);
+            return call.fail(kErrKeyNotFound, L"Key not found: no group named " + *name);
         }
         const auto index = readInteger(call.arg(0));
-        if (!index || *index < 0 || *index >= static_cast<long>(live.size()))
-            return call.fail(kErrInvalidArgument, L"Invalid index");
+        if (!index) return call.fail(kErrInvalidArgument, L"Invalid argument: group name or index");
+        if (*index < 0 || *index >= static_cast<long>(live.size()))
+            return call.fail(kErrKeyNotFound, L"Key not found: no group at that index");
         return returnObject(call, live[static_cast<size_t>(*index)]);
     }
     default:

@@ -16,9 +16,9 @@ namespace standin {
 using Microsoft::WRL::ComPtr;
 
 // Error numbers of the stand-in's own failures (all reach the client through EXCEPINFO).
-// The two end-of-input numbers of GetPoint are the CAD's own.
-constexpr HRESULT kErrUserInput = static_cast<HRESULT>(0x80210020);  // Enter or right-click
-constexpr HRESULT kErrPromptCancelled = E_FAIL;                       // Esc (0x80004005)
+// The end-of-input numbers of GetPoint are the CAD's own; Esc's is configurable (Config).
+constexpr HRESULT kErrUserInput = static_cast<HRESULT>(0x80210020);  // Enter, right-click, a keyword
+constexpr HRESULT kErrWindowClosed = E_FAIL;                          // the prompt's window went
 constexpr HRESULT kErrNoDocument = static_cast<HRESULT>(0x80210101);
 constexpr HRESULT kErrDuplicateName = static_cast<HRESULT>(0x80210102);
 constexpr HRESULT kErrInvalidName = static_cast<HRESULT>(0x80210103);
@@ -27,6 +27,7 @@ constexpr HRESULT kErrOtherDrawing = static_cast<HRESULT>(0x80210105);
 constexpr HRESULT kErrUnknownVariable = static_cast<HRESULT>(0x80210106);
 constexpr HRESULT kErrInvalidValue = static_cast<HRESULT>(0x80210107);
 constexpr HRESULT kErrDrawingClosed = static_cast<HRESULT>(0x80210108);
+constexpr HRESULT kErrKeyNotFound = static_cast<HRESULT>(0x80210109);  // Groups.Item: no such group
 constexpr HRESULT kErrInvalidArgument = E_INVALIDARG;
 
 class Document;
@@ -92,7 +93,11 @@ protected:
     HRESULT invokeMember(DISPID id, Call& call) override;
 
 private:
+    HRESULT getPoint(Call& call);
+
     Document* owner_;
+    std::vector<std::wstring> keywords_;  // InitializeUserInput's, for the next prompt only
+    std::wstring lastInput_;              // GetInput: the keyword (or "") that ended a prompt
 };
 
 class ModelSpace final : public DispatchObject {

@@ -54,7 +54,8 @@ Options parseCommandLine(const std::wstring& commandLine) {
         else if (a == L"--config" && hasValue) options.configPath = args[++i];
         else if (a == L"--script" && hasValue) options.scriptPath = args[++i];
         else if (a == L"--journal" && hasValue) options.journalPath = args[++i];
-        else if (!a.empty() && a[0] != L'-' && a[0] != L'/') options.drawingPath = a;
+        else if (!a.empty() && a[0] != L'-' && a[0] != L'/')
+            (options.drawingPath.empty() ? options.drawingPath : options.secondDrawingPath) = a;
     }
     return options;
 }
@@ -141,36 +142,45 @@ bool Session::start(const Options& options) {
     application_ = win::makeComObject<Application>();
     if (config_.busyAfterCall == 0 && config_.busyMs > 0) busyUntil_ = GetTickCount64() + config_.busyMs;
 
-    firstGeometry_ = builtInSection();
-    std::wstring name = L"section.dxf";
-    std::wstring fullName = dataFolder() + L"\\section.dxf";
-    if (!config_.drawing.empty()) {
-        const std::wstring path = widen(config_.drawing);
-        const auto text = readFile(path);
-        DxfResult dxf = text ? readDxf(*text) : DxfResult{{}, 0, "cannot read the file"};
-        if (dxf.error.empty() && !dxf.geometry.vertices.empty()) {
-            firstGeometry_ = std::move(dxf.geometry);
-            name = fileName(path);
-            fullName = path;
-            event("drawing", "\"path\":" + jsonString(config_.drawing) +
-                                 ",\"entities\":" + std::to_string(dxf.entitiesRead) +
-                                 ",\"vertices\":" + std::to_string(firstGeometry_.vertices.size()) +
-                                 ",\"first_vertices\":" + verticesJson(firstGeometry_.vertices, 5));
-        } else {
-            const std::string why = dxf.error.empty() ? "no LINE or polyline with vertices" : dxf.error;
-            event("drawing", "\"path\":" + jsonString(config_.drawing) + ",\"error\":" + jsonString(why));
-            // A drawing a person named is not swapped for the built-in one behind their back;
-            // from the configuration the built-in section stands in.
-            if (!options.drawingPath.empty()) {
-                report(L"cadstandin: cannot show " + path + L": " + widen(why));
-                return false;
-            }
-        }
+    std::optional<Drawing> first;
+    // A drawing a person named is not swapped for the built-in one behind their back; from
+    // the configuration the built-in section stands in (a second drawing is then left out).
+    if (!config_.drawing.empty() && !(first = readDrawing(config_.drawing)) && !options.drawingPath.empty()) {
+        return false;
     }
-    firstName_ = name;
-    firstFullName_ = fullName;
-    if (!config_.noDrawing) openDocument(name, fullName, firstGeometry_);
+    if (!first) first = Drawing{builtInSection(), L"section.dxf", dataFolder() + L"\\section.dxf"};
+    std::optional<Drawing> second;
+    if (!options.secondDrawingPath.empty()) config_.secondDrawing = toUtf8(options.secondDrawingPath);
+    if (!config_.secondDrawing.empty() && !(second = readDrawing(config_.secondDrawing)) &&
+        !options.secondDrawingPath.empty()) {
+        return false;
+    }
+    firstGeometry_ = first->geometry;
+    firstName_ = first->name;
+    firstFullName_ = first->fullName;
+    if (!config_.noDrawing) {
+        Document* active = openDocument(firstName_, firstFullName_, firstGeometry_);
+        // The second drawing is open in the background: the first stays the active one.
+        if (second) openDocument(second->name, second->fullName, std::move(second->geometry));
+        active_ = active;
+    }
     return true;
+}
+
+std::optional<Session::Drawing> Session::readDrawing(const std::string& path) {
+    const std::wstring widePath = widen(path);
+    const auto text = readFile(widePath);
+    DxfResult dxf = text ? readDxf(*text) : DxfResult{{}, 0, "cannot read the file"};
+    if (dxf.error.empty() && !dxf.geometry.vertices.empty()) {
+        event("drawing", "\"path\":" + jsonString(path) + ",\"entities\":" + std::to_string(dxf.entitiesRead) +
+                             ",\"vertices\":" + std::to_string(dxf.geometry.vertices.size()) +
+                             ",\"first_vertices\":" + verticesJson(dxf.geometry.vertices, 5));
+        return Drawing{std::move(dxf.geometry), fileName(widePath), widePath};
+    }
+    const std::string why = dxf.error.empty() ? "no LINE or polyline with vertices" : dxf.error;
+    event("drawing", "\"path\":" + jsonString(path) + ",\"error\":" + jsonString(why));
+    report(L"cadstandin: cannot show " + widePath + L": " + widen(why));
+    return std::nullopt;
 }
 
 Document* Session::openDocument(const std::wstring& name, const std::wstring& fullName, Geometry geometry) {
@@ -248,8 +258,42 @@ bool Session::hits(const std::optional<MemberCall>& target, int& seen, const wch
 }
 
 std::optional<Answer> Session::nextAnswer() {
+    runScriptSwitches();
     if (nextAnswer_ >= answers_.size()) return std::nullopt;
     return answers_[nextAnswer_++];
+}
+
+void Session::runScriptSwitches() {
+    while (nextAnswer_ < answers_.size() && answers_[nextAnswer_].kind == AnswerKind::Switch)
+        switchTo(answers_[nextAnswer_++].drawing, "script");
+}
+
+bool Session::switchTo(int number, const char* source) {
+    const std::string fields = "\"source\":" + jsonString(source) + ",\"drawing\":" + std::to_string(number);
+    const char* refused = nullptr;
+    if (number < 1 || static_cast<size_t>(number) > documents_.size()) refused = "no such drawing";
+    else if (documents_[static_cast<size_t>(number) - 1]->closed()) refused = "the drawing was closed";
+    // The prompt belongs to its drawing's command: the CAD keeps that drawing in front.
+    else if (window_ && window_->promptActive()) refused = "a prompt is waiting";
+    if (refused) {
+        event("switch", fields + ",\"error\":" + jsonString(refused));
+        return false;
+    }
+    active_ = documents_[static_cast<size_t>(number) - 1].Get();
+    if (window_) window_->documentChanged();
+    event("switch", fields + ",\"name\":" + jsonString(toUtf8(active_->name())));
+    return true;
+}
+
+bool Session::switchToNext(const char* source) {
+    const size_t count = documents_.size();
+    size_t current = 0;
+    while (current < count && documents_[current].Get() != active_) ++current;
+    for (size_t step = 1; step < count; ++step) {
+        const size_t next = (current + step) % count;
+        if (!documents_[next]->closed()) return switchTo(static_cast<int>(next) + 1, source);
+    }
+    return false;
 }
 
 void Session::quit() {

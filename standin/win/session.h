@@ -29,6 +29,7 @@ struct Options {
     std::wstring scriptPath;   // --script overrides the configuration
     std::wstring journalPath;  // --journal overrides the configuration
     std::wstring drawingPath;  // a DXF file named on the command line
+    std::wstring secondDrawingPath;  // a second one, opened as a second drawing
 };
 
 Options parseCommandLine(const std::wstring& commandLine);
@@ -67,14 +68,28 @@ public:
 
     // The next scripted answer for a prompt; empty when the script is used up.
     std::optional<Answer> nextAnswer();
+    // Runs the script's switch steps that follow the last answer given.
+    void runScriptSwitches();
 
     Application* application() const { return application_.Get(); }
     Document* activeDocument() const { return active_; }
+    const std::vector<ComPtr<Document>>& documents() const { return documents_; }
+    // Makes drawing `number` (1 for the first opened) the active one, as a person does with
+    // the Window menu; refused (and journalled) while a prompt waits or when it is closed.
+    bool switchTo(int number, const char* source);
+    // The next open drawing after the active one, round.
+    bool switchToNext(const char* source);
     void setWindow(CadWindow* window) { window_ = window; }
     CadWindow* window() const { return window_; }
     void quit();
 
 private:
+    struct Drawing {
+        Geometry geometry;
+        std::wstring name, fullName;
+    };
+    // The drawing a DXF file holds; empty (the journal says why) when it cannot be shown.
+    std::optional<Drawing> readDrawing(const std::string& path);
     Document* openDocument(const std::wstring& name, const std::wstring& fullName, Geometry geometry);
     void closeActiveDocument();
 

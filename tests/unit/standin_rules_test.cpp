@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "rules/dxf.h"
 #include "rules/script.h"
@@ -61,10 +62,12 @@ TEST(StandinDxf, Table) {
 TEST(StandinAnswerScript, Table) {
     const auto render = [](const AnswerScript& s) {
         std::ostringstream o;
-        const char* kinds[] = {"point", "enter", "esc", "user"};
+        const char* kinds[] = {"point", "enter", "esc", "user", "keyword", "switch"};
         for (const auto& a : s.answers) {
             o << kinds[static_cast<int>(a.kind)];
             if (a.kind == AnswerKind::Point) o << ' ' << a.x << ' ' << a.y << ' ' << a.z;
+            if (a.kind == AnswerKind::Keyword) o << ' ' << a.word;
+            if (a.kind == AnswerKind::Switch) o << ' ' << a.drawing;
             o << " +" << a.delayMs << "; ";
         }
         for (const auto& e : s.errors) o << e << "; ";
@@ -78,8 +81,33 @@ TEST(StandinAnswerScript, Table) {
          "point 1 2 0 +0; line 1: point needs X Y [Z]; line 2: point needs numbers; "
          "line 3: unexpected words after esc; line 4: unknown answer \"jump\"; line 5: bad delay; "
          "line 6: point needs numbers; "},
+        {"keyword U delay=5\nKEYWORD Back\nswitch 2\nkeyword\nkeyword U V\nswitch 0\nswitch two\nswitch 1 delay=9\n",
+         "keyword U +5; keyword Back +0; switch 2 +0; line 4: keyword needs one word; "
+         "line 5: keyword needs one word; line 6: switch needs a drawing number from 1, and no delay; "
+         "line 7: switch needs a drawing number from 1, and no delay; "
+         "line 8: switch needs a drawing number from 1, and no delay; "},
     };
     for (const auto& [text, expected] : rows) EXPECT_EQ(render(parseAnswerScript(text)), expected) << text;
+}
+
+// Enter after typing at a prompt: the keyword as declared, "" for nothing typed, or refused.
+TEST(StandinKeywords, Table) {
+    const std::tuple<const wchar_t*, const wchar_t*, const char*> rows[] = {
+        {L"U", L"u", "U"}, {L"U", L"U", "U"}, {L"U", L"", ""}, {L"U", L"x", "refused"}, {L"U", L"UU", "refused"},
+        {L"", L"U", "refused"}, {L"", L"", ""}, {L"  Undo\tredo  ", L"REDO", "redo"}, {L"Undo redo", L"re", "refused"}};
+    for (const auto& [list, typed, expected] : rows) {
+        const auto input = keywordInput(parseKeywords(list), typed);
+        EXPECT_EQ(input ? toUtf8(*input) : "refused", expected) << toUtf8(list) << " / " << toUtf8(typed);
+    }
+}
+
+// The number Esc answers with: the CAD's own unless the configuration names another.
+TEST(StandinConfig, EscNumber) {
+    EXPECT_EQ(parseConfig("").escScode, 0x80020009u);
+    EXPECT_EQ(parseConfig("esc_scode = 80004005").escScode, 0x80004005u);
+    const Config bad = parseConfig("ESC_SCODE = 8000z\n");
+    EXPECT_EQ(bad.escScode, 0x80020009u);
+    EXPECT_EQ(bad.errors, std::vector<std::string>{"line 1: hexadecimal number expected for esc_scode"});
 }
 
 // Only these become registry keys: nothing empty, nested (\\), over 39 characters or odd.

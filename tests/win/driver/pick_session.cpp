@@ -1,16 +1,20 @@
 // Plays a list of user steps against the running tool and writes what the user would see
 // afterwards (the output box, the pick-nodes button, every message box in order) as JSON,
 // for the picking tests to check together with the stand-in CAD's journal.
-// Steps: set:scale=0.001  click:initialise  wait:SECONDS  sleep:MS  screenclick:X,Y  key:enter
-//        snapshot:LABEL (output box, pick-nodes button, foreground window)  screenshot:UNIX_PATH.png
+// Steps: set:scale=0.001  click:initialise  wait:SECONDS  sleep:MS  screenclick:X,Y
+//        key:enter|esc|LETTER  snapshot:LABEL (output box and whether it is read-only, pick-nodes
+//        button, foreground window)  screenshot:UNIX_PATH.png
 //        copy:FROM>TO (a file, e.g. the CAD's next configuration)  run:EXE ARGS (waits for it;
 //        EXE without spaces)  args:ARGS (first step only: the tool's command line)
 //        move:X,Y (the tool's main window, out of the way of the drawing)
+//        cadswitch:N (the CAD's Window menu: drawing N)  front:TITLE (until the foreground
+//        window's title starts so)  lines:N (until the output box holds N lines); 30 s each
 #include <map>
 #include <span>
 
 #include "app/main_window_ids.h"
 #include "harness.h"
+#include "win/commands.h"
 
 namespace driver {
 
@@ -49,15 +53,26 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
             clickAt(_wtoi(first.c_str()), _wtoi(rest.c_str()));
             Sleep(150);
         } else if (verb == L"snapshot") {
+            const bool readOnly = GetWindowLongPtrW(item(L"output"), GWL_STYLE) & ES_READONLY;
             snapshots += std::string(snapshots.empty() ? "" : ",") + "{\"label\":" + json(arg) + ",\"output\":" +
-                         text(L"output") + ",\"pickEnabled\":" + pickEnabled() + ",\"foreground\":" +
-                         json(windowText(GetForegroundWindow())) + "}";
+                         text(L"output") + ",\"readOnly\":" + (readOnly ? "true" : "false") + ",\"pickEnabled\":" +
+                         pickEnabled() + ",\"foreground\":" + json(windowText(GetForegroundWindow())) + "}";
+        } else if (verb == L"cadswitch") {
+            HWND cad = FindWindowW(L"PontiroStandinCad", nullptr);
+            DWORD_PTR ignored = 0;
+            check(cad && SendMessageTimeoutW(cad, WM_COMMAND, standin::kSwitchDrawingCommand + _wtoi(arg.c_str()) - 1, 0,
+                                             SMTO_ABORTIFHUNG, 5000, &ignored), L"step " + step);
+        } else if (verb == L"front") {
+            check(waitFor([&] { return windowText(GetForegroundWindow()).starts_with(arg); }, 30s), L"step " + step);
+        } else if (verb == L"lines") {
+            const auto count = [&] { return std::ranges::count(windowText(item(L"output")), L'\n'); };
+            check(waitFor([&] { return count() == _wtoi(arg.c_str()); }, 30s), L"step " + step);
         } else if (verb == L"move") {
             SetWindowPos(main, nullptr, _wtoi(first.c_str()), _wtoi(rest.c_str()), 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         } else if (verb == L"screenshot") {
             check(saveScreenshot(arg), L"step " + step);
-        } else if (verb == L"key" && arg == L"enter") {
-            pressKey(VK_RETURN);
+        } else if (verb == L"key" && (arg == L"enter" || arg == L"esc" || arg.size() == 1)) {
+            pressKey(arg == L"enter" ? VK_RETURN : arg == L"esc" ? VK_ESCAPE : LOBYTE(VkKeyScanW(arg[0])));
         } else {  // checked: a file copied, a program run to its end
             const bool copied = verb == L"copy" && CopyFileW(first.c_str(), rest.c_str(), FALSE);
             check(copied || (verb == L"run" && program.start(first, rest) && program.waitExit(30s)), L"step " + step);
