@@ -104,7 +104,7 @@ ROWS = [
     # list. The box shows the list so far, read-only, while prompt 3 waits.
     row("take-back", ["point 0 0", "point 1 1", "point 2 2", "point 3 3 delay=3000", "keyword U", "keyword u",
                       "point 4 4", "point 5 5", "esc"],
-        "init click:pickNodes lines:2 snapshot:live wait:120 snapshot:done",
+        f"init click:pickNodes lines:2 snapshot:live screenshot:{OUT}/take-back-live.png wait:120 snapshot:done",
         {"live": (lines("1 1", "2 2"), True), "done": (lines("1 1", "4 4", "5 5"), True)},
         facts={"prompts": [ORIGIN] + prompts(1, 2, 3, 4, 3, 2, 3, 4), "deleted": [3, 2], "appended": [[0], [1, 4, 5]],
                "readonly": {"live": True, "done": False}}),
