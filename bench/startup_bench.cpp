@@ -159,7 +159,7 @@ int wmain(int argc, wchar_t** argv) {
             auto& subject = subjects[(static_cast<size_t>(run) + k) % count];
             Sample sample;
             if (!measureOnce(subject.exe, subject.ready, sample)) return 1;
-            std::printf("run %2d %-6s ready %8.1f ms  working set %6.1f MiB\n", run + 1, subject.name,
+            std::printf("run %2d %-4s ready %8.1f ms  working set %6.1f MiB\n", run + 1, subject.name,
                         sample.readyMs, sample.workingSetMiB);
             std::fflush(stdout);
             subject.samples.push_back(sample);
@@ -174,7 +174,7 @@ int wmain(int argc, wchar_t** argv) {
         }
         medianMs[k] = median(ms);
         medianWs[k] = median(ws);
-        std::printf("median %-6s ready %8.1f ms  working set %6.1f MiB  (%d runs)\n", subjects[k].name,
+        std::printf("median %-4s ready %8.1f ms  working set %6.1f MiB  (%d runs)\n", subjects[k].name,
                     medianMs[k], medianWs[k], runs);
     }
     std::printf("ratio tool/bare, time to ready: %.3f (target at most 1.15)\n", medianMs[1] / medianMs[0]);
