@@ -105,7 +105,8 @@ win::ChildControl childFor(const ControlSpec& design) {
 
 // Its font, its size for a label that fits its text, Tab for the output box.
 void finishControl(const ControlSpec& design, HWND control, HFONT buttonFont, HFONT uiFont) {
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(design.kind == Kind::Button ? buttonFont : uiFont), FALSE);
+    const HFONT font = design.kind == Kind::Button ? buttonFont : uiFont;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     if (design.kind == Kind::AutoSizeLabel) win::sizeLabelToText(control);
     if (design.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
 }
@@ -128,8 +129,8 @@ bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
     // Created centred and topmost, with the topmost placement's rounding, instead of being
     // moved there: each move is another trip through the window manager before the window is up.
     const win::TopmostPixels place = win::centredPlacement(outer.right - outer.left, outer.bottom - outer.top);
-    hwnd_ = CreateWindowExW(WS_EX_TOPMOST, kMainWindowClass, win::kToolCaption, kWindowStyle, place.x, place.y, place.cx, place.cy,
-                            nullptr, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(WS_EX_TOPMOST, kMainWindowClass, win::kToolCaption, kWindowStyle, place.x, place.y,
+                            place.cx, place.cy, nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
     startUp();
     return true;
