@@ -4,8 +4,9 @@
 // program's window shown with the focus in its edit box. Time runs from just before
 // CreateProcess. The state is checked again at every show and focus event of the process
 // (an out-of-context event hook, so the program is not slowed by being watched) and every
-// 10 ms in case an event is missed.
-// Usage: startup_bench RUNS TOOL.exe BARE.exe
+// 10 ms in case an event is missed. A second build of the tool (an earlier one) may take
+// turns with them in the same run, so that both are compared under the same conditions.
+// Usage: startup_bench RUNS TOOL.exe BARE.exe [BEFORE.exe]
 #include <windows.h>
 #include <psapi.h>
 
@@ -131,8 +132,8 @@ double median(std::vector<double> values) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4) {
-        std::fputs("usage: startup_bench RUNS TOOL.exe BARE.exe\n", stderr);
+    if (argc != 4 && argc != 5) {
+        std::fputs("usage: startup_bench RUNS TOOL.exe BARE.exe [BEFORE.exe]\n", stderr);
         return 2;
     }
     const int runs = _wtoi(argv[1]);
@@ -141,7 +142,10 @@ int wmain(int argc, wchar_t** argv) {
         const wchar_t* exe;
         bool (*ready)(DWORD);
         std::vector<Sample> samples;
-    } subjects[] = {{"bare", argv[3], bareReady, {}}, {"tool", argv[2], toolReady, {}}};
+    };
+    std::vector<Subject> subjects{{"bare", argv[3], bareReady, {}}, {"tool", argv[2], toolReady, {}}};
+    if (argc == 5) subjects.push_back({"before", argv[4], toolReady, {}});
+    const size_t count = subjects.size();
 
     // One start of each first, not counted: the first start of a program in a prefix pays
     // for loading its DLLs from disk.
@@ -150,9 +154,9 @@ int wmain(int argc, wchar_t** argv) {
         if (!measureOnce(subject.exe, subject.ready, warmUp)) return 1;
     }
     for (int run = 0; run < runs; ++run) {
-        // Alternating, and the order swapped every round, so that drift hits both alike.
-        for (int k = 0; k < 2; ++k) {
-            auto& subject = subjects[(run + k) % 2];
+        // Taking turns, and the order rotated every round, so that drift hits all alike.
+        for (size_t k = 0; k < count; ++k) {
+            auto& subject = subjects[(static_cast<size_t>(run) + k) % count];
             Sample sample;
             if (!measureOnce(subject.exe, subject.ready, sample)) return 1;
             std::printf("run %2d %-4s ready %8.1f ms  working set %6.1f MiB\n", run + 1, subject.name,
@@ -161,8 +165,8 @@ int wmain(int argc, wchar_t** argv) {
             subject.samples.push_back(sample);
         }
     }
-    double medianMs[2], medianWs[2];
-    for (int k = 0; k < 2; ++k) {
+    std::vector<double> medianMs(count), medianWs(count);
+    for (size_t k = 0; k < count; ++k) {
         std::vector<double> ms, ws;
         for (const Sample& s : subjects[k].samples) {
             ms.push_back(s.readyMs);
@@ -175,5 +179,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::printf("ratio tool/bare, time to ready: %.3f (target at most 1.15)\n", medianMs[1] / medianMs[0]);
     std::printf("ratio tool/bare, working set: %.2f\n", medianWs[1] / medianWs[0]);
+    if (count == 3) {
+        std::printf("ratio before/bare, time to ready: %.3f\n", medianMs[2] / medianMs[0]);
+        std::printf("ratio before/bare, working set: %.2f\n", medianWs[2] / medianWs[0]);
+    }
     return 0;
 }

@@ -1,7 +1,6 @@
 // Process start: the main window and the message loop.
 #include <windows.h>
 #include <commctrl.h>
-#include <ole2.h>
 
 #include <string>
 
@@ -10,6 +9,7 @@
 #include "app/main_window.h"
 #include "cad/cad_class.h"
 #include "promo/promo_window.h"
+#include "win/window_ops.h"
 
 namespace {
 
@@ -34,9 +34,8 @@ std::wstring cadClassSetting() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int showCommand) {
-    // The browser panes and the pictures use COM on the user-interface thread; the CAD is
-    // reached from a thread of its own.
-    if (FAILED(OleInitialize(nullptr))) return 1;
+    // OLE is started by the first browser pane or picture, once the main window is up
+    // (win::useOle); the CAD is reached from a thread of its own.
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_STANDARD_CLASSES;
@@ -59,6 +58,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR arguments, int showComm
         // Their browser panes must go while COM is still initialised.
         promo::unloadPromotionWindows();
     }
-    OleUninitialize();
+    win::endOle();
     return exitCode;
 }

@@ -24,6 +24,8 @@ constexpr COLORREF kFieldHighlight = 0x00C0FFC0;
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 // Posted by the CAD's thread when a command has ended.
 constexpr UINT kCommandDone = WM_APP + 1;
+// Posted to itself at start-up: what the short window does not show is made once it is up.
+constexpr UINT kBuildBelowShortWindow = WM_APP + 2;
 
 enum class Kind { Edit, MultiLineEdit, AutoSizeLabel, Label, Button, Picture };
 
@@ -46,6 +48,10 @@ constexpr std::array kControls{
     ControlSpec{IdHelpButton, Kind::Button, {360, 2520, 1215, 375}, L"  帮  助"},
     ControlSpec{IdMoreSoftwareButton, Kind::Button, {360, 2040, 1215, 375}, L"  更多软件"},
     ControlSpec{IdExitButton, Kind::Button, {360, 3000, 1215, 375}, L"  退  出"},
+};
+// Below the short window, out of sight until 帮助: made once the window is up, after the
+// controls above.
+constexpr std::array kControlsBelow{
     ControlSpec{IdInstructions, Kind::Label, {480, 4680, 3255, 1455}, L""},
     ControlSpec{IdSectionPicture, Kind::Picture, {360, 3600, 3495, 960}, L""},
 };
@@ -98,6 +104,14 @@ win::ChildControl childFor(const ControlSpec& design) {
     return {design.id, cls, style, exStyle, design.rect, design.text};
 }
 
+// Its font, its size for a label that fits its text, Tab for the output box.
+void finishControl(const ControlSpec& design, HWND control, HFONT buttonFont, HFONT uiFont) {
+    const HFONT font = design.kind == Kind::Button ? buttonFont : uiFont;
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (design.kind == Kind::AutoSizeLabel) win::sizeLabelToText(control);
+    if (design.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
+}
+
 }  // namespace
 
 bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
@@ -113,24 +127,36 @@ bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
     tpp_ = win::screenTwipsPerPixel();
     RECT outer{0, 0, win::twipsToPixels(kClientWidthTwips, tpp_.x), win::twipsToPixels(kClientHeightTwips, tpp_.y)};
     AdjustWindowRectEx(&outer, kWindowStyle, FALSE, 0);
-    // Created centred, with the topmost placement's rounding, instead of being moved there.
+    // Created centred and topmost, with the topmost placement's rounding, instead of being
+    // moved there: each move is another trip through the window manager before the window is up.
     const win::TopmostPixels place = win::centredPlacement(outer.right - outer.left, outer.bottom - outer.top);
-    hwnd_ = CreateWindowExW(0, kMainWindowClass, win::kToolCaption, kWindowStyle, place.x, place.y, place.cx, place.cy,
-                            nullptr, nullptr, instance, this);
+    hwnd_ = CreateWindowExW(WS_EX_TOPMOST, kMainWindowClass, win::kToolCaption, kWindowStyle, place.x, place.y,
+                            place.cx, place.cy, nullptr, nullptr, instance, this);
     if (!hwnd_) return false;
     startUp();
     return true;
 }
 
-// Runs once, before the window is first shown.
+// Runs once, before the window is first shown. Showing it activates it, which puts it above
+// the promotion windows in the topmost band.
 void MainWindow::startUp() {
+    // Posted before the promotion windows post theirs: the picture and the instructions come
+    // before the browser panes.
+    PostMessageW(hwnd_, kBuildBelowShortWindow, 0, 0);
     promo::showPromotionWindows(instance_);  // right, then left
-    // Above the promotion windows, which were made topmost before it.
-    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    SetDlgItemTextW(hwnd_, IdInstructions, win::instructionsText().c_str());
-    instructionsFont_ = win::fitLabelFont(GetDlgItem(hwnd_, IdInstructions), uiFont_.get());
+}
+
+// The picture and the instructions label, with its text in a font in which all of it fits.
+void MainWindow::buildBelowShortWindow() {
+    win::createChildren(hwnd_, instance_, tpp_, kControlsBelow, childFor,
+                        [this](const ControlSpec& design, HWND control) {
+                            finishControl(design, control, buttonFont_.get(), uiFont_.get());
+                        });
+    HWND instructions = GetDlgItem(hwnd_, IdInstructions);
+    SetWindowTextW(instructions, win::instructionsText().c_str());
+    instructionsFont_ = win::fitLabelFont(instructions, uiFont_.get());
     if (instructionsFont_.get())
-        SendMessageW(GetDlgItem(hwnd_, IdInstructions), WM_SETFONT, reinterpret_cast<WPARAM>(instructionsFont_.get()), FALSE);
+        SendMessageW(instructions, WM_SETFONT, reinterpret_cast<WPARAM>(instructionsFont_.get()), FALSE);
 }
 
 void MainWindow::show(int showCommand) {
@@ -148,6 +174,9 @@ LRESULT MainWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case kCommandDone:
         onCommandDone(lParam);
+        return 0;
+    case kBuildBelowShortWindow:
+        buildBelowShortWindow();
         return 0;
     case kQueryCommandRunning:
         return commandRunning_ ? 1 : 0;
@@ -178,12 +207,10 @@ void MainWindow::onCreate() {
 }
 
 void MainWindow::createControls() {
-    win::createChildren(hwnd_, instance_, tpp_, kControls, childFor, [this](const ControlSpec& design, HWND control) {
-        HFONT font = design.kind == Kind::Button ? buttonFont_.get() : uiFont_.get();
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        if (design.kind == Kind::AutoSizeLabel) win::sizeLabelToText(control);
-        if (design.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
-    });
+    win::createChildren(hwnd_, instance_, tpp_, kControls, childFor,
+                        [this](const ControlSpec& design, HWND control) {
+                            finishControl(design, control, buttonFont_.get(), uiFont_.get());
+                        });
     // The pick-nodes command waits for an origin.
     EnableWindow(GetDlgItem(hwnd_, IdPickNodesButton), FALSE);
     restoreFields(GetDlgItem(hwnd_, IdScaleFactorBox), GetDlgItem(hwnd_, IdDecimalsBox));

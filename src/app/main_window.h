@@ -35,6 +35,7 @@ private:
     void onCreate();
     void createControls();
     void startUp();
+    void buildBelowShortWindow();
     LRESULT onCtlColorStatic(HDC dc, HWND control);
     LRESULT onCtlColorEdit(HDC dc, HWND control);
     void onDrawItem(const DRAWITEMSTRUCT& item);

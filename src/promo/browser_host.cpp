@@ -341,6 +341,7 @@ Site& siteOf(IOleClientSite* site) { return *static_cast<Site*>(site); }
 
 HRESULT BrowserPane::create(HWND container, COLORREF background) {
     close();
+    if (!win::useOle()) return CO_E_NOTINITIALIZED;
     requestNewestDocumentMode();
     ComPtr<IOleClientSite> site = win::makeComObject<Site>(container, background);
     if (!site) return E_OUTOFMEMORY;

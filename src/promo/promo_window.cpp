@@ -32,8 +32,9 @@ enum TimerId : UINT_PTR {
 constexpr UINT kStartDelayMs = 5000;
 constexpr UINT kRevealedIntervalMs = 30;
 constexpr UINT kDockNowMessage = WM_APP + 2;
-// Posted to itself at creation: the browser pane is built once the windows are up, so that
-// loading the browser does not hold up the tool's first paint.
+// Posted to itself at creation: the window shows at once in its colour, and its controls and
+// then its browser pane are made once the tool is up, so that neither holds up the main window.
+constexpr UINT kCreateControlsMessage = WM_APP + 3;
 constexpr UINT kCreatePaneMessage = WM_APP + 1;
 
 // Larger than the client area and shifted up and left, so that the control's border and
@@ -167,6 +168,9 @@ LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DISPLAYCHANGE:
         PostMessageW(hwnd_, kDockNowMessage, 0, 0);
         return 0;
+    case kCreateControlsMessage:
+        createControls();
+        return 0;
     case kCreatePaneMessage:
         createPane();
         return 0;
@@ -186,9 +190,11 @@ LRESULT PromoWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void PromoWindow::onCreate() {
     SetTimer(hwnd_, kStartDelayTimer, kStartDelayMs, nullptr);
-    createControls();
+    PostMessageW(hwnd_, kCreateControlsMessage, 0, 0);
 }
 
+// The pane's container and the glyphs above it. The pane is posted behind the other
+// window's controls: loading the browser is the longest step.
 void PromoWindow::createControls() {
     paneContainer_ = win::createChild(
         hwnd_, instance_, tpp_, {IdBrowserPane, kPaneClass, WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, kPaneRect, L""});

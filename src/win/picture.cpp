@@ -3,6 +3,7 @@
 #include <olectl.h>
 
 #include "win/handle_owners.h"
+#include "win/window_ops.h"
 
 namespace win {
 
@@ -10,6 +11,7 @@ using Microsoft::WRL::ComPtr;
 
 bool Picture::load(HINSTANCE instance, int resourceId) {
     picture_.Reset();
+    if (!useOle()) return false;  // the decoder is a COM object
     HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
     if (!info) return false;
     const DWORD size = SizeofResource(instance, info);

@@ -1,6 +1,7 @@
 #include "win/window_ops.h"
 #include "win/window_proc.h"
 
+#include <ole2.h>
 #include <shellapi.h>
 
 #include <string>
@@ -47,6 +48,20 @@ HWND createChild(HWND parent, HINSTANCE instance, const TwipsPerPixel& tpp, cons
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(child.id)), instance, nullptr);
 }
 
+namespace {
+thread_local bool oleStarted = false;
+}  // namespace
+
+bool useOle() {
+    if (!oleStarted) oleStarted = SUCCEEDED(OleInitialize(nullptr));
+    return oleStarted;
+}
+
+void endOle() {
+    if (oleStarted) OleUninitialize();
+    oleStarted = false;
+}
+
 decltype(&ShellExecuteW) shellExecuteFunction(LoadLibraryFunction load) {
     static decltype(&ShellExecuteW) shellExecute = nullptr;
     if (shellExecute) return shellExecute;
@@ -71,6 +86,7 @@ void shellOpen(HWND owner, const wchar_t* address) {
     // a load that failed is tried again at the next link.
     // No parameters, no directory and a normal show: a browser or mail program must get the
     // address alone and come up visible.
+    useOle();  // the shell's handlers may be COM objects
     if (auto shellExecute = shellExecuteFunction(LoadLibraryExW))
         shellExecute(owner, L"open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }

@@ -48,6 +48,12 @@ void createChildren(HWND parent, HINSTANCE instance, const TwipsPerPixel& tpp, c
         if (HWND control = createChild(parent, instance, tpp, describe(row))) made(row, control);
 }
 
+// OLE on this thread, started by the first thing that needs it (a browser pane, a picture,
+// the shell) rather than before the main window: true when it is usable. endOle ends what
+// useOle started, once every OLE object of the thread is gone.
+bool useOle();
+void endOle();
+
 // Opens a web or mail address with the user's default program; failures are silent.
 void shellOpen(HWND owner, const wchar_t* address);
 
