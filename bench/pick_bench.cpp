@@ -22,6 +22,7 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 constexpr int kNodes = 100;
+constexpr int kCallsPerNode = 7;  // the CAD calls the tool makes for one picked node
 
 double seconds() {
     LARGE_INTEGER now, frequency;
@@ -94,8 +95,8 @@ Run toolRun(const std::wstring& standin, const std::wstring& script) {
     return run;
 }
 
-// The floor: the same CAD calls per node (Utility, GetPoint, ModelSpace, AddPoint, Color),
-// names resolved once, arguments built once.
+// The floor: the same CAD calls per node (Utility, InitializeUserInput, Utility, GetPoint,
+// ModelSpace, AddPoint, Color), names resolved once, arguments built once.
 Run floorRun(const std::wstring& standin, const std::wstring& script) {
     Standin cad(standin, script);
     Run run;
@@ -119,10 +120,13 @@ Run floorRun(const std::wstring& standin, const std::wstring& script) {
     IDispatch* doc = document.type() == VT_DISPATCH ? document.get()->pdispVal : nullptr;
     if (!doc) return run;
     const DISPID utilityId = dispid(doc, L"Utility"), modelSpaceId = dispid(doc, L"ModelSpace");
-    DISPID getPointId = DISPID_UNKNOWN, addPointId = DISPID_UNKNOWN, colorId = DISPID_UNKNOWN;
+    DISPID keywordsId = DISPID_UNKNOWN, getPointId = DISPID_UNKNOWN, addPointId = DISPID_UNKNOWN,
+           colorId = DISPID_UNKNOWN;
     cad::Variant omitted = cad::Variant::omitted();
     cad::Variant prompt;
-    (void)prompt.assignString(L"点取第1节点(右键或回车结束) ");
+    (void)prompt.assignString(L"点取第1节点(右键或回车结束) [放弃(U)] ");
+    cad::Variant noBits = cad::Variant::fromI2(0), keywords;
+    (void)keywords.assignString(L"U");
     cad::SafeArray point;
     (void)cad::makePointArray(0, 0, 0, point);
     cad::Variant pointRef = cad::Variant::refToArray(VT_R8, point);
@@ -131,7 +135,10 @@ Run floorRun(const std::wstring& standin, const std::wstring& script) {
     double begin = 0;
     for (int k = 0; k <= kNodes; ++k) {
         if (k == 1) begin = seconds();  // pick 0 stands for the origin: not timed
-        cad::Variant utility, picked, modelSpace, entity, ignored;
+        cad::Variant utility, keywordsUtility, picked, modelSpace, entity, ignored;
+        call(doc, utilityId, DISPATCH_PROPERTYGET, {}, keywordsUtility.put());
+        if (keywordsId == DISPID_UNKNOWN) keywordsId = dispid(keywordsUtility.get()->pdispVal, L"InitializeUserInput");
+        call(keywordsUtility.get()->pdispVal, keywordsId, DISPATCH_METHOD, {*noBits.get(), *keywords.get()}, ignored.put());
         call(doc, utilityId, DISPATCH_PROPERTYGET, {}, utility.put());
         if (getPointId == DISPID_UNKNOWN) getPointId = dispid(utility.get()->pdispVal, L"GetPoint");
         if (FAILED(call(utility.get()->pdispVal, getPointId, DISPATCH_METHOD, {*omitted.get(), *prompt.get()}, picked.put())))
@@ -144,7 +151,7 @@ Run floorRun(const std::wstring& standin, const std::wstring& script) {
         call(entity.get()->pdispVal, colorId, DISPATCH_PROPERTYPUT, {*green.get()}, ignored.put());
     }
     run.seconds = seconds() - begin;
-    run.roundTrips = 5 * kNodes;
+    run.roundTrips = kCallsPerNode * kNodes;
     run.ok = true;
     return run;
 }
@@ -183,8 +190,9 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("run %d: tool %.3f s, floor %.3f s\n", i + 1, a.seconds, b.seconds);
         std::fflush(stdout);
     }
-    std::printf("round trips per node: tool %.2f (target at most 10), floor %.2f\n",
-                static_cast<double>(toolTrips) / kNodes, 5.0);
+    // Late binding costs one name look-up per call: two round trips a call at most.
+    std::printf("round trips per node: tool %.2f (target at most %d), floor %.2f\n",
+                static_cast<double>(toolTrips) / kNodes, 2 * kCallsPerNode, static_cast<double>(kCallsPerNode));
     std::printf("100-node run, median of %d: tool %.3f s, floor %.3f s, ratio %.3f (target at most 1.2)\n", runs,
                 median(tool), median(floor), median(floor) > 0 ? median(tool) / median(floor) : 0.0);
     CoUninitialize();
