@@ -196,7 +196,7 @@ public:
             // Item fails for a name the drawing does not have; a CAD that is gone or still busy
             // has not answered the question.
             const auto number = static_cast<HRESULT>(result.error().number);
-            if (cadStoppedAnswering(number) || number == RPC_E_CALL_REJECTED || number == RPC_E_SERVERCALL_RETRYLATER)
+            if (cadStoppedAnswering(number) || isBusy(number))
                 return result.error();
             return std::optional<GroupRef>();
         }

@@ -34,10 +34,6 @@ struct ExcepInfo {
     }
 };
 
-bool isBusy(HRESULT hr) {
-    return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER;
-}
-
 // Waits without running other commands: only WM_PAINT is dispatched, so the user
 // interface stays drawn while the CAD is busy.
 void waitPainting(std::chrono::milliseconds delay) {
@@ -193,6 +189,10 @@ std::uint64_t roundTrips() noexcept {
 
 void resetRoundTrips() noexcept {
     g_roundTrips.store(0);
+}
+
+bool isBusy(HRESULT hr) noexcept {
+    return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER;
 }
 
 }  // namespace cad

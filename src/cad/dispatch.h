@@ -58,6 +58,9 @@ struct CallOptions {
 // number, else "0x%08X".
 [[nodiscard]] CadError errorFromCall(HRESULT hr, const EXCEPINFO* info) noexcept;
 
+// A server answering "call rejected" or "retry later": retried by invoke up to its bound.
+[[nodiscard]] bool isBusy(HRESULT hr) noexcept;
+
 // The system's message for an HRESULT without trailing line breaks, or "0x%08X".
 std::wstring describeHresult(HRESULT hr);
 
