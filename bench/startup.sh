@@ -23,7 +23,7 @@ fi
 log=$out/startup.log
 [ -z "${BEFORE:-}" ] || before=("$(wine winepath -w "$BEFORE")")
 if ! wine "$bench/startup_bench.exe" "$runs" "$(wine winepath -w "$tool")" "$(wine winepath -w "$bench/bare_window.exe")" \
-    "${before[@]}" >"$log" 2>&1; then
+    "$(wine winepath -w "$bench/bare_window_themed.exe")" "${before[@]}" >"$log" 2>&1; then
   tr -d '\r' <"$log"; exit 1
 fi
 tr -d '\r' <"$log"

@@ -5,8 +5,10 @@
 // CreateProcess. The state is checked again at every show and focus event of the process
 // (an out-of-context event hook, so the program is not slowed by being watched) and every
 // 10 ms in case an event is missed. A second build of the tool (an earlier one) may take
-// turns with them in the same run, so that both are compared under the same conditions.
-// Usage: startup_bench RUNS TOOL.exe BARE.exe [BEFORE.exe]
+// turns with them in the same run, so that both are compared under the same conditions. The
+// bare program also runs with the tool's manifest (themed common controls), which tells what
+// of the tool's time is the controls' library and theme rather than its own work.
+// Usage: startup_bench RUNS TOOL.exe BARE.exe [THEMED_BARE.exe [BEFORE.exe]]
 #include <windows.h>
 #include <psapi.h>
 
@@ -132,8 +134,8 @@ double median(std::vector<double> values) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 4 && argc != 5) {
-        std::fputs("usage: startup_bench RUNS TOOL.exe BARE.exe [BEFORE.exe]\n", stderr);
+    if (argc < 4 || argc > 6) {
+        std::fputs("usage: startup_bench RUNS TOOL.exe BARE.exe [THEMED_BARE.exe [BEFORE.exe]]\n", stderr);
         return 2;
     }
     const int runs = _wtoi(argv[1]);
@@ -144,7 +146,8 @@ int wmain(int argc, wchar_t** argv) {
         std::vector<Sample> samples;
     };
     std::vector<Subject> subjects{{"bare", argv[3], bareReady, {}}, {"tool", argv[2], toolReady, {}}};
-    if (argc == 5) subjects.push_back({"before", argv[4], toolReady, {}});
+    if (argc >= 5) subjects.push_back({"themed", argv[4], bareReady, {}});
+    if (argc == 6) subjects.push_back({"before", argv[5], toolReady, {}});
     const size_t count = subjects.size();
 
     // One start of each first, not counted: the first start of a program in a prefix pays
@@ -179,9 +182,13 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::printf("ratio tool/bare, time to ready: %.3f (target at most 1.15)\n", medianMs[1] / medianMs[0]);
     std::printf("ratio tool/bare, working set: %.2f\n", medianWs[1] / medianWs[0]);
-    if (count == 3) {
-        std::printf("ratio before/bare, time to ready: %.3f\n", medianMs[2] / medianMs[0]);
-        std::printf("ratio before/bare, working set: %.2f\n", medianWs[2] / medianWs[0]);
+    if (count >= 3) {
+        std::printf("ratio themed bare/bare, time to ready: %.3f (the manifest alone)\n", medianMs[2] / medianMs[0]);
+        std::printf("ratio tool/themed bare, time to ready: %.3f\n", medianMs[1] / medianMs[2]);
+    }
+    if (count == 4) {
+        std::printf("ratio before/bare, time to ready: %.3f\n", medianMs[3] / medianMs[0]);
+        std::printf("ratio before/bare, working set: %.2f\n", medianWs[3] / medianWs[0]);
     }
     return 0;
 }
