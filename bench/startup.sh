@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Start-up time to ready and working set of the tool against a bare one-window program, in
-# the same Wine prefix and display, taking turns. Prints every run, the medians and the ratios.
+# Start-up time to ready and working set of the tool against a bare one-window program, with
+# and without the tool's manifest, in the same Wine prefix and display, taking turns. Prints every
+# run, the medians and the ratios.
 # Usage: bench/startup.sh [PREFIX] [RUNS]   (default /tmp/bench-prefix, 15 runs; build first)
 # TOOL=EXE measures another build; BEFORE=EXE adds an earlier build to the same run.
 set -euo pipefail
