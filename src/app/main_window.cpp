@@ -112,6 +112,15 @@ void finishControl(const ControlSpec& design, HWND control, HFONT buttonFont, HF
     if (design.kind == Kind::MultiLineEdit) SetWindowSubclass(control, tabPassingEditProc, 0, 0);
 }
 
+// Each control of a table, made and finished.
+template <typename Table>
+void makeControls(HWND parent, HINSTANCE instance, const win::TwipsPerPixel& tpp, const Table& table,
+                  HFONT buttonFont, HFONT uiFont) {
+    win::createChildren(parent, instance, tpp, table, childFor, [=](const ControlSpec& design, HWND control) {
+        finishControl(design, control, buttonFont, uiFont);
+    });
+}
+
 }  // namespace
 
 bool MainWindow::create(HINSTANCE instance, std::wstring cadClass) {
@@ -148,10 +157,7 @@ void MainWindow::startUp() {
 
 // The picture and the instructions label, with its text in a font in which all of it fits.
 void MainWindow::buildBelowShortWindow() {
-    win::createChildren(hwnd_, instance_, tpp_, kControlsBelow, childFor,
-                        [this](const ControlSpec& design, HWND control) {
-                            finishControl(design, control, buttonFont_.get(), uiFont_.get());
-                        });
+    makeControls(hwnd_, instance_, tpp_, kControlsBelow, buttonFont_.get(), uiFont_.get());
     HWND instructions = GetDlgItem(hwnd_, IdInstructions);
     SetWindowTextW(instructions, win::instructionsText().c_str());
     instructionsFont_ = win::fitLabelFont(instructions, uiFont_.get());
@@ -207,10 +213,7 @@ void MainWindow::onCreate() {
 }
 
 void MainWindow::createControls() {
-    win::createChildren(hwnd_, instance_, tpp_, kControls, childFor,
-                        [this](const ControlSpec& design, HWND control) {
-                            finishControl(design, control, buttonFont_.get(), uiFont_.get());
-                        });
+    makeControls(hwnd_, instance_, tpp_, kControls, buttonFont_.get(), uiFont_.get());
     // The pick-nodes command waits for an origin.
     EnableWindow(GetDlgItem(hwnd_, IdPickNodesButton), FALSE);
     restoreFields(GetDlgItem(hwnd_, IdScaleFactorBox), GetDlgItem(hwnd_, IdDecimalsBox));
