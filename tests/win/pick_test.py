@@ -38,8 +38,8 @@ def lines(*rows):
     return "".join(r + "\r\n" for r in rows)
 
 
-# The sleep lets the posted click land before the driver asks whether a command runs.
-WORDS = {"init": ["click:initialise", "sleep:400", "wait:60"], "pick": ["click:pickNodes", "sleep:400", "wait:120"],
+# The driver's wait after a click lasts until the click has reached the tool and its command has ended.
+WORDS = {"init": ["click:initialise", "wait:60"], "pick": ["click:pickNodes", "wait:120"],
          "register": [f"run:{winpath(STANDIN)} --register"]}
 
 
@@ -256,7 +256,7 @@ FACTS = {
 def person_standin(journal, drawing, configured):
     # Starts a stand-in as a person would (perhaps with a drawing of theirs; with no configuration unless
     # `configured`: a CAD that COM started would then answer from the same script into the same journal); its
-    # view once it is shown and ready, and the drawing's first vertices.
+    # process, its view once it is shown and ready, and the drawing's first vertices.
     if not configured:
         os.remove(f"{DATA}/config.ini")
     standin = subprocess.Popen(["wine", STANDIN, "--journal", winpath(journal), *([winpath(drawing)] if drawing else [])],
@@ -266,7 +266,7 @@ def person_standin(journal, drawing, configured):
         views = [e for e in events if e["event"] == "view" and e["visible"]]
         drawn = [e for e in events if e["event"] == "drawing"]
         if views and any(e["event"] == "ready" for e in events):
-            return views[-1], drawn[0]["first_vertices"] if drawing else BUILT_IN
+            return standin, views[-1], drawn[0]["first_vertices"] if drawing else BUILT_IN
         if standin.poll() is not None:
             raise AssertionError("the stand-in ended: " + (drawn[0].get("error", "") if drawn else "no drawing event"))
         time.sleep(0.1)
@@ -305,8 +305,9 @@ class Picking(unittest.TestCase):
     def play(self, r):
         answers = None if r.answers is None else r.answers + (RECOVERY_ANSWERS if r.recovery == "same" else [])
         journal = configure(r.name, answers, r.config)
+        standin = None
         if callable(r.play) or r.person:
-            view, vertices = person_standin(journal, r.drawing, answers is not None)
+            standin, view, vertices = person_standin(journal, r.drawing, answers is not None)
         if callable(r.play):
             (x0, y0), scale = view["origin_px"], view["px_per_unit"]
             # The tool's topmost windows go right of the drawing, as a person would move them.
@@ -332,6 +333,11 @@ class Picking(unittest.TestCase):
         try:
             return journal, session(r.name, play, tool)
         finally:
+            if standin:  # ended by the driver with the session; else with Wine before the next row
+                try:
+                    standin.wait(timeout=30)
+                except subprocess.TimeoutExpired:
+                    pass
             if r.only_as:
                 register("--unregister", "--class", r.only_as)
             if r.unregister or r.only_as:
@@ -339,11 +345,17 @@ class Picking(unittest.TestCase):
 
     def test_rows(self):
         self.assertTrue(SELECTED, "no such row")
+        clean = False  # no tool or CAD left running by the row before: the driver ends them with its session
         for r in SELECTED:
             with self.subTest(row=r.name):
                 print(f"-- {r.name}", flush=True)
-                kill_wine()
+                started = time.monotonic()
+                if not clean:
+                    kill_wine()
+                clean = False
                 journal, (result, driver_fails) = self.play(r)
+                clean = not driver_fails
+                print(f"   {time.monotonic() - started:.1f} s", flush=True)
                 self.check("driver", (result["alive"], driver_fails), (True, []))
                 snaps = {s["label"]: s for s in result["snapshots"]}
                 if r.shown is not None:

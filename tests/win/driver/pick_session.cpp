@@ -1,6 +1,7 @@
 // Plays a list of user steps against the running tool and writes what the user would see
 // afterwards (the output box, the pick-nodes button, every message box in order) as JSON,
-// for the picking tests to check together with the stand-in CAD's journal.
+// for the picking tests to check together with the stand-in CAD's journal. The tool and every
+// stand-in CAD end with the session.
 // Steps: set:scale=0.001  click:initialise  wait:SECONDS  sleep:MS  screenclick:X,Y
 //        key:enter|esc|LETTER  snapshot:LABEL (output box and whether it is read-only, pick-nodes
 //        button, foreground window)  screenshot:UNIX_PATH.png
@@ -14,9 +15,43 @@
 
 #include "app/main_window_ids.h"
 #include "harness.h"
+#include <oleauto.h>
+#include <tlhelp32.h>
 #include "win/commands.h"
+#include "win/registration.h"
 
 namespace driver {
+
+// A click is sent with this callback instead of posted: the callback says that the button's
+// handler has run, so the command it started already counts as running.
+static void CALLBACK clickHandled(HWND, UINT, ULONG_PTR handled, LRESULT) { *reinterpret_cast<bool*>(handled) = true; }
+
+// Every stand-in CAD of this Wine ends with the session, and the running object table no longer
+// finds one: the next session starts with none, as after a restart of Wine, without its cost.
+static bool endCads() {
+    std::vector<DWORD> ids;
+    const win::KernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof(entry);
+    for (bool more = snapshot && Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry))
+        if (_wcsicmp(entry.szExeFile, L"cadstandin.exe") == 0) ids.push_back(entry.th32ProcessID);
+    bool ended = true;
+    for (DWORD id : ids) {
+        const win::KernelHandle cad(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (!cad) continue;  // already gone
+        TerminateProcess(cad.get(), 99);
+        ended &= WaitForSingleObject(cad.get(), 10000) == WAIT_OBJECT_0;
+    }
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    const bool forgotten = com && waitFor([] {
+        IUnknown* running = nullptr;
+        const HRESULT hr = GetActiveObject(standin::kStandinClsid, nullptr, &running);
+        if (running) running->Release();
+        return hr == MK_E_UNAVAILABLE;
+    }, 10s);
+    if (com) CoUninitialize();
+    return ended && forgotten;
+}
 
 int pickSession(const std::wstring& tool, const std::wstring& resultPath, const std::vector<std::wstring>& steps) {
     Checks check;
@@ -31,6 +66,12 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
     const auto pickEnabled = [&] { return std::string(IsWindowEnabled(item(L"pickNodes")) ? "true" : "false"); };
     std::vector<SeenBox> seen;
     std::string snapshots;
+    bool clickDone = true;
+    // A wait after a click lasts until the click's handler ran and the command it started ended.
+    const auto clicked = [&] {
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);  // runs clickHandled
+        return clickDone;
+    };
     for (const std::wstring& step : std::span(steps).subspan(withArgs ? 1 : 0)) {
         if (!main) break;
         const size_t colon = step.find(L':');
@@ -41,10 +82,12 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
         if (verb == L"set") {
             SendMessageW(item(first), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(rest.c_str()));
         } else if (verb == L"click") {
-            PostMessageW(item(arg), BM_CLICK, 0, 0);  // posted: the tool stays in the CAD's calls till the end
-            Sleep(100);
+            clickDone = false;
+            check(SendMessageCallbackW(item(arg), BM_CLICK, 0, 0, clickHandled, reinterpret_cast<ULONG_PTR>(&clickDone)),
+                  L"step " + step);
         } else if (verb == L"wait") {
-            check(waitIdle(main, process.id(), seen, std::chrono::seconds(_wtoi(arg.c_str()))), L"finished: " + arg);
+            check(waitIdle(main, process.id(), seen, std::chrono::seconds(_wtoi(arg.c_str())), clicked),
+                  L"finished: " + arg);
         } else if (verb == L"sleep") {
             Sleep(static_cast<DWORD>(_wtoi(arg.c_str())));
         } else if (verb == L"screenclick") {
@@ -86,6 +129,8 @@ int pickSession(const std::wstring& tool, const std::wstring& resultPath, const 
         out += std::string(i ? "," : "") + "{\"caption\":" + json(seen[i].caption) + ",\"text\":" +
                json(seen[i].text) + "}";
     check(writeFile(resultPath, out + "]}\n"), L"result written");
+    if (process.info.hProcess && !process.waitExit(0ms)) TerminateProcess(process.info.hProcess, 99), process.waitExit(5s);
+    check(endCads(), L"stand-in CADs ended");
     return check.failed ? 1 : 0;
 }
 
