@@ -9,6 +9,8 @@
 // bare program also runs with the tool's manifest (themed common controls), which tells what
 // of the tool's time is the controls' library and theme rather than its own work.
 // Usage: startup_bench RUNS TOOL.exe BARE.exe [THEMED_BARE.exe [BEFORE.exe]]
+// RUNS 0: one start of each, without the warm-up and the pauses, for their working sets alone
+// (the footprint test's use; its times are not comparable).
 #include <windows.h>
 #include <psapi.h>
 
@@ -83,7 +85,7 @@ double nowMs() {
 void CALLBACK onWinEvent(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {}
 
 // One start: the time to ready, then the memory once the program has settled.
-bool measureOnce(const wchar_t* exe, bool (*ready)(DWORD), Sample& sample) {
+bool measureOnce(const wchar_t* exe, bool (*ready)(DWORD), Sample& sample, DWORD settleMs = kSettleMs) {
     std::wstring commandLine = L"\"" + std::wstring(exe) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -121,7 +123,7 @@ bool measureOnce(const wchar_t* exe, bool (*ready)(DWORD), Sample& sample) {
     }
     TerminateProcess(process.get(), 0);
     WaitForSingleObject(process.get(), 10000);
-    Sleep(kSettleMs);
+    Sleep(settleMs);
     return ok;
 }
 
@@ -138,7 +140,8 @@ int wmain(int argc, wchar_t** argv) {
         std::fputs("usage: startup_bench RUNS TOOL.exe BARE.exe [THEMED_BARE.exe [BEFORE.exe]]\n", stderr);
         return 2;
     }
-    const int runs = _wtoi(argv[1]);
+    const bool setsOnly = _wtoi(argv[1]) == 0;
+    const int runs = setsOnly ? 1 : _wtoi(argv[1]);
     struct Subject {
         const char* name;
         const wchar_t* exe;
@@ -154,14 +157,14 @@ int wmain(int argc, wchar_t** argv) {
     // for loading its DLLs from disk.
     for (auto& subject : subjects) {
         Sample warmUp;
-        if (!measureOnce(subject.exe, subject.ready, warmUp)) return 1;
+        if (!setsOnly && !measureOnce(subject.exe, subject.ready, warmUp)) return 1;
     }
     for (int run = 0; run < runs; ++run) {
         // Taking turns, and the order rotated every round, so that drift hits all alike.
         for (size_t k = 0; k < count; ++k) {
             auto& subject = subjects[(static_cast<size_t>(run) + k) % count];
             Sample sample;
-            if (!measureOnce(subject.exe, subject.ready, sample)) return 1;
+            if (!measureOnce(subject.exe, subject.ready, sample, setsOnly ? 0 : kSettleMs)) return 1;
             std::printf("run %2d %-4s ready %8.1f ms  working set %6.1f MiB\n", run + 1, subject.name,
                         sample.readyMs, sample.workingSetMiB);
             std::fflush(stdout);

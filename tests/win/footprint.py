@@ -32,11 +32,11 @@ class Footprint(unittest.TestCase):
                 self.assertLess(len(data), 1024 * 1024)
                 if arch == "i386" and os.environ.get("PONTIRO_NO_WIN32"):
                     continue  # this machine runs no 32-bit programs
-                # One warm-up start each, then one measured start of each program. Output to a file: a
-                # Wine program's pipe may never close.
+                # One start of each program for its working set ("0": no warm-up, no pauses; the bench
+                # measures times). Output to a file: a Wine program's pipe may never close.
                 log = f"{OUT}/startup-{index}.log"
                 with open(log, "w") as f:
-                    code = subprocess.run(["wine", f"{BENCH}/startup_bench.exe", "1", winpath(tool), winpath(
+                    code = subprocess.run(["wine", f"{BENCH}/startup_bench.exe", "0", winpath(tool), winpath(
                         f"{BENCH}/bare_window.exe")], stdout=f, stderr=f, timeout=300).returncode
                 text = open(log, encoding="utf-8", errors="replace").read()
                 sets = dict(re.findall(r"median (\w+) ready +[\d.]+ ms +working set +([\d.]+) MiB", text))
