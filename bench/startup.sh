@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Start-up time to ready and working set of the tool against a bare one-window program, with
-# and without the tool's manifest, in the same Wine prefix and display, taking turns. Prints every
-# run, the medians and the ratios.
+# and without the tool's manifest, and against a program of the tool's shape (its three windows
+# and nothing else), in the same Wine prefix and display, taking turns. Prints every run, the
+# medians and the ratios.
 # Usage: bench/startup.sh [PREFIX] [RUNS]   (default /tmp/bench-prefix, 15 runs; build first)
 # TOOL=EXE measures another build; BEFORE=EXE adds an earlier build to the same run.
 set -euo pipefail
@@ -24,7 +25,8 @@ fi
 log=$out/startup.log
 [ -z "${BEFORE:-}" ] || before=("$(wine winepath -w "$BEFORE")")
 if ! wine "$bench/startup_bench.exe" "$runs" "$(wine winepath -w "$tool")" "$(wine winepath -w "$bench/bare_window.exe")" \
-    "$(wine winepath -w "$bench/bare_window_themed.exe")" "${before[@]}" >"$log" 2>&1; then
+    "$(wine winepath -w "$bench/bare_window_themed.exe")" "$(wine winepath -w "$bench/shape_window.exe")" \
+    "${before[@]}" >"$log" 2>&1; then
   tr -d '\r' <"$log"; exit 1
 fi
 tr -d '\r' <"$log"

@@ -7,8 +7,10 @@
 // 10 ms in case an event is missed. A second build of the tool (an earlier one) may take
 // turns with them in the same run, so that both are compared under the same conditions. The
 // bare program also runs with the tool's manifest (themed common controls), which tells what
-// of the tool's time is the controls' library and theme rather than its own work.
-// Usage: startup_bench RUNS TOOL.exe BARE.exe [THEMED_BARE.exe [BEFORE.exe]]
+// of the tool's time is the controls' library and theme rather than its own work; and so does
+// the program of the tool's shape (its main window with one edit box and the two promotion
+// windows, nothing else), which tells what of it is the tool's own work beyond its windows.
+// Usage: startup_bench RUNS TOOL.exe BARE.exe [THEMED_BARE.exe [SHAPE.exe [BEFORE.exe]]]
 // RUNS 0: one start of each, without the warm-up and the pauses, for their working sets alone
 // (the footprint test's use; its times are not comparable).
 #include <windows.h>
@@ -36,8 +38,9 @@ struct Sample {
 struct ProcessWindows {
     DWORD pid = 0;
     const wchar_t* mainClass = nullptr;
+    const wchar_t* sideClass = nullptr;  // the promotion windows' class, or the shape program's
     HWND main = nullptr;
-    int visiblePromos = 0;
+    int visibleSides = 0;
 };
 
 BOOL CALLBACK collect(HWND hwnd, LPARAM param) {
@@ -48,7 +51,7 @@ BOOL CALLBACK collect(HWND hwnd, LPARAM param) {
     wchar_t name[64]{};
     GetClassNameW(hwnd, name, 64);
     if (std::wstring(name) == found.mainClass) found.main = hwnd;
-    if (std::wstring(name) == promo::kPromoWindowClass) ++found.visiblePromos;
+    if (found.sideClass && std::wstring(name) == found.sideClass) ++found.visibleSides;
     return TRUE;
 }
 
@@ -58,16 +61,32 @@ bool focusIn(HWND main, HWND control) {
     return control && GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info) && info.hwndFocus == control;
 }
 
-bool toolReady(DWORD pid) {
-    ProcessWindows found{pid, app::kMainWindowClass};
+// What a program shows once it is ready: its main window with the focus in its box and, for the
+// tool and its shape, both side windows visible.
+struct Readiness {
+    const wchar_t* mainClass;
+    const wchar_t* sideClass;  // none for the bare program
+    HWND (*box)(HWND main);
+};
+HWND firstChild(HWND main) { return GetWindow(main, GW_CHILD); }
+HWND outputBox(HWND main) { return GetDlgItem(main, app::IdOutputBox); }
+const Readiness kTool{app::kMainWindowClass, promo::kPromoWindowClass, outputBox};
+const Readiness kBare{L"BenchBareWindow", nullptr, firstChild};
+const Readiness kShape{L"BenchShapeWindow", L"BenchShapeSide", firstChild};
+
+struct ReadyState {
+    bool shown = false, focused = false;
+    int sides = 0;
+};
+
+ReadyState stateOf(DWORD pid, const Readiness& readiness) {
+    ProcessWindows found{pid, readiness.mainClass, readiness.sideClass};
     EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
-    return found.main && found.visiblePromos == 2 && focusIn(found.main, GetDlgItem(found.main, app::IdOutputBox));
+    return {found.main != nullptr, found.main && focusIn(found.main, readiness.box(found.main)), found.visibleSides};
 }
 
-bool bareReady(DWORD pid) {
-    ProcessWindows found{pid, L"BenchBareWindow"};
-    EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
-    return found.main && focusIn(found.main, GetWindow(found.main, GW_CHILD));
+bool isReady(const ReadyState& state, const Readiness& readiness) {
+    return state.shown && state.focused && state.sides == (readiness.sideClass ? 2 : 0);
 }
 
 double nowMs() {
@@ -85,7 +104,7 @@ double nowMs() {
 void CALLBACK onWinEvent(HWINEVENTHOOK, DWORD, HWND, LONG, LONG, DWORD, DWORD) {}
 
 // One start: the time to ready, then the memory once the program has settled.
-bool measureOnce(const wchar_t* exe, bool (*ready)(DWORD), Sample& sample, DWORD settleMs = kSettleMs) {
+bool measureOnce(const wchar_t* exe, const Readiness& readiness, Sample& sample, DWORD settleMs = kSettleMs) {
     std::wstring commandLine = L"\"" + std::wstring(exe) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
@@ -100,7 +119,7 @@ bool measureOnce(const wchar_t* exe, bool (*ready)(DWORD), Sample& sample, DWORD
     HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_FOCUS, nullptr, onWinEvent,
                                          info.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
     while (nowMs() - start < 30000) {
-        if (ready(info.dwProcessId)) {
+        if (isReady(stateOf(info.dwProcessId, readiness), readiness)) {
             sample.readyMs = nowMs() - start;
             ok = true;
             break;
@@ -119,7 +138,9 @@ bool measureOnce(const wchar_t* exe, bool (*ready)(DWORD), Sample& sample, DWORD
             sample.workingSetMiB = static_cast<double>(memory.WorkingSetSize) / (1024.0 * 1024.0);
         }
     } else {
-        std::fprintf(stderr, "%ls did not become ready\n", exe);
+        const ReadyState state = stateOf(info.dwProcessId, readiness);
+        std::fprintf(stderr, "%ls did not become ready: main window %s, %d side windows shown, focus %s its box\n", exe,
+                     state.shown ? "shown" : "not shown", state.sides, state.focused ? "in" : "not in");
     }
     TerminateProcess(process.get(), 0);
     WaitForSingleObject(process.get(), 10000);
@@ -136,8 +157,8 @@ double median(std::vector<double> values) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 4 || argc > 6) {
-        std::fputs("usage: startup_bench RUNS TOOL.exe BARE.exe [THEMED_BARE.exe [BEFORE.exe]]\n", stderr);
+    if (argc < 4 || argc > 7) {
+        std::fputs("usage: startup_bench RUNS TOOL.exe BARE.exe [THEMED_BARE.exe [SHAPE.exe [BEFORE.exe]]]\n", stderr);
         return 2;
     }
     const bool setsOnly = _wtoi(argv[1]) == 0;
@@ -145,26 +166,27 @@ int wmain(int argc, wchar_t** argv) {
     struct Subject {
         const char* name;
         const wchar_t* exe;
-        bool (*ready)(DWORD);
+        const Readiness& readiness;
         std::vector<Sample> samples;
     };
-    std::vector<Subject> subjects{{"bare", argv[3], bareReady, {}}, {"tool", argv[2], toolReady, {}}};
-    if (argc >= 5) subjects.push_back({"themed", argv[4], bareReady, {}});
-    if (argc == 6) subjects.push_back({"before", argv[5], toolReady, {}});
+    std::vector<Subject> subjects{{"bare", argv[3], kBare, {}}, {"tool", argv[2], kTool, {}}};
+    if (argc >= 5) subjects.push_back({"themed", argv[4], kBare, {}});
+    if (argc >= 6) subjects.push_back({"shape", argv[5], kShape, {}});
+    if (argc == 7) subjects.push_back({"before", argv[6], kTool, {}});
     const size_t count = subjects.size();
 
     // One start of each first, not counted: the first start of a program in a prefix pays
     // for loading its DLLs from disk.
     for (auto& subject : subjects) {
         Sample warmUp;
-        if (!setsOnly && !measureOnce(subject.exe, subject.ready, warmUp)) return 1;
+        if (!setsOnly && !measureOnce(subject.exe, subject.readiness, warmUp)) return 1;
     }
     for (int run = 0; run < runs; ++run) {
         // Taking turns, and the order rotated every round, so that drift hits all alike.
         for (size_t k = 0; k < count; ++k) {
             auto& subject = subjects[(static_cast<size_t>(run) + k) % count];
             Sample sample;
-            if (!measureOnce(subject.exe, subject.ready, sample, setsOnly ? 0 : kSettleMs)) return 1;
+            if (!measureOnce(subject.exe, subject.readiness, sample, setsOnly ? 0 : kSettleMs)) return 1;
             std::printf("run %2d %-4s ready %8.1f ms  working set %6.1f MiB\n", run + 1, subject.name,
                         sample.readyMs, sample.workingSetMiB);
             std::fflush(stdout);
@@ -189,9 +211,16 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("ratio themed bare/bare, time to ready: %.3f (the manifest alone)\n", medianMs[2] / medianMs[0]);
         std::printf("ratio tool/themed bare, time to ready: %.3f\n", medianMs[1] / medianMs[2]);
     }
-    if (count == 4) {
-        std::printf("ratio before/bare, time to ready: %.3f\n", medianMs[3] / medianMs[0]);
-        std::printf("ratio before/bare, working set: %.2f\n", medianWs[3] / medianWs[0]);
+    if (count >= 4) {
+        std::printf("ratio shape baseline/bare, time to ready: %.3f (the three windows alone)\n",
+                    medianMs[3] / medianMs[0]);
+        std::printf("ratio tool/shape baseline, time to ready: %.3f (target at most 1.10)\n", medianMs[1] / medianMs[3]);
+        std::printf("ratio tool/shape baseline, working set: %.2f\n", medianWs[1] / medianWs[3]);
+    }
+    if (count == 5) {
+        std::printf("ratio before/bare, time to ready: %.3f\n", medianMs[4] / medianMs[0]);
+        std::printf("ratio before/shape baseline, time to ready: %.3f\n", medianMs[4] / medianMs[3]);
+        std::printf("ratio before/bare, working set: %.2f\n", medianWs[4] / medianWs[0]);
     }
     return 0;
 }
