@@ -27,7 +27,7 @@ NO_ORIGIN = ("提示", "当前图形中没有初始化的原点，请先在本�
 
 
 def prompts(*ks):
-    return [f"点取第{k}节点(右键或回车结束) [放弃(U)] " for k in ks]
+    return [f"点取第{k}节点(右键或回车结束) [放弃(U)/轮廓(P)] " for k in ks]
 
 
 def fmt(box, *values):
