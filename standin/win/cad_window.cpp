@@ -331,7 +331,8 @@ void CadWindow::onTimer(UINT_PTR id) {
     if (!prompt_.active || !prompt_.scripted) return;
     const Answer answer = *prompt_.scripted;  // a refused keyword schedules the next one
     switch (answer.kind) {
-    case AnswerKind::Point: {
+    case AnswerKind::Point:
+    case AnswerKind::Entity: {
         // Show the cross-hair where the scripted pick lands.
         const Vec2 p = view_.toPixel({answer.x, answer.y});
         onMouseMove(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
@@ -402,7 +403,7 @@ void CadWindow::onPaint() {
         const PointStyle style = pointStyle(document->pdmode()).value_or(PointStyle{});
         const double half = scaled(7);
         win::SelectionScope brushSelection(dc, GetStockObject(NULL_BRUSH));
-        for (const auto& entity : document->entities()) {
+        for (const auto& entity : document->points()) {
             if (entity->erased()) continue;
             const Vec2 p = view_.toPixel(entity->position());
             const COLORREF color = indexColor(entity->color());

@@ -1,6 +1,7 @@
 #include "win/dispatch.h"
 
 #include <cstdio>
+#include <cwchar>
 
 #include "rules/text.h"
 #include "win/com_util.h"
@@ -259,6 +260,12 @@ HRESULT makeDoubleArray(const std::vector<double>& values, VARIANT* out) {
     V_VT(out) = VT_ARRAY | VT_R8;
     V_ARRAY(out) = array.release();
     return S_OK;
+}
+
+std::wstring hexHandle(std::uint64_t handle) {
+    wchar_t buffer[24];
+    std::swprintf(buffer, 24, L"%llX", static_cast<unsigned long long>(handle));
+    return buffer;
 }
 
 std::optional<std::wstring> readText(const VARIANT& v) {

@@ -1,5 +1,6 @@
 #include "win/objects.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <utility>
@@ -49,12 +50,6 @@ std::optional<long> readInteger(const VARIANT& v) {
     Variant copy;
     if (FAILED(VariantChangeType(copy.get(), const_cast<VARIANT*>(&v), 0, VT_I4))) return std::nullopt;
     return V_I4(copy.get());
-}
-
-std::wstring hexHandle(int handle) {
-    wchar_t buffer[16];
-    std::swprintf(buffer, 16, L"%X", handle);
-    return buffer;
 }
 
 // The entities of an AppendItems argument: VT_ARRAY of VT_DISPATCH or of VARIANTs holding
@@ -171,7 +166,7 @@ constexpr std::array kEntityMembers = {
     MemberName{L"ObjectName", kEntObjectName}};
 }  // namespace
 
-PointEntity::PointEntity(Document* owner, int handle, double x, double y, double z)
+PointEntity::PointEntity(Document* owner, std::uint64_t handle, double x, double y, double z)
     : DispatchObject(L"Point", kEntityMembers), owner_(owner), handle_(handle), x_(x), y_(y), z_(z) {}
 
 std::string PointEntity::describe() const {
@@ -354,7 +349,7 @@ HRESULT ModelSpace::invokeMember(DISPID id, Call& call) {
     }
     case kMsCount: {
         long count = 0;
-        for (const auto& entity : owner_->entities()) count += entity->erased() ? 0 : 1;
+        for (const auto& point : owner_->points()) count += point->erased() ? 0 : 1;
         return returnLong(call, count);
     }
     default:
@@ -431,9 +426,10 @@ constexpr std::array kDocumentMembers = {
     MemberName{L"FullName", kDocFullName}, MemberName{L"Application", kDocApplication}};
 }  // namespace
 
-Document::Document(std::wstring name, std::wstring fullName, Geometry geometry)
+Document::Document(std::wstring name, std::wstring fullName, std::vector<Entity> entities)
     : DispatchObject(L"Document", kDocumentMembers), name_(std::move(name)), fullName_(std::move(fullName)),
-      geometry_(std::move(geometry)) {
+      entities_(std::move(entities)), geometry_(drawingOf(entities_)) {
+    for (const Entity& e : entities_) nextHandle_ = std::max(nextHandle_, e.handle + 1);
     utility_ = win::makeComObject<Utility>(this);
     modelSpace_ = win::makeComObject<ModelSpace>(this);
     groupsObject_ = win::makeComObject<Groups>(this);
@@ -445,7 +441,7 @@ std::string Document::describe() const {
 
 ComPtr<PointEntity> Document::addPoint(double x, double y, double z) {
     ComPtr<PointEntity> entity = win::makeComObject<PointEntity>(this, nextHandle_++, x, y, z);
-    entities_.push_back(entity);
+    points_.push_back(entity);
     return entity;
 }
 
