@@ -1,6 +1,7 @@
 #include "rules/dxf.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -114,6 +115,11 @@ private:
     struct Common {
         std::uint64_t handle = 0;
         Vec3 normal{0, 0, 1};
+        // The CAD keeps the direction as a unit vector; none at all means the world's z.
+        Vec3 unitNormal() const {
+            const double length = std::sqrt(normal.x * normal.x + normal.y * normal.y + normal.z * normal.z);
+            return length > 0 ? Vec3{normal.x / length, normal.y / length, normal.z / length} : Vec3{0, 0, 1};
+        }
         bool take(const Pair& p, double v) {
             if (p.code == 210) normal.x = v;
             else if (p.code == 220) normal.y = v;
@@ -158,7 +164,7 @@ private:
             if (p.code == 30) circle.centre.z = *v;
             if (p.code == 40) circle.radius = *v;
         }
-        circle.normal = common.normal;
+        circle.normal = common.unitNormal();
         out.entities.push_back({common.handle, circle});
     }
 
@@ -179,7 +185,7 @@ private:
             if (p.code == 20 && !polyline.vertices.empty()) polyline.vertices.back().y = *v;
             if (p.code == 42 && !polyline.bulges.empty()) polyline.bulges.back() = *v;
         }
-        polyline.normal = common.normal;
+        polyline.normal = common.unitNormal();
         if (!polyline.vertices.empty()) out.entities.push_back({common.handle, polyline});
     }
 
@@ -197,7 +203,7 @@ private:
         polyline.kind = (flags & 8) ? PolylineKind::ThreeD : PolylineKind::TwoD;
         polyline.closed = (flags & 1) != 0;
         polyline.fitted = (flags & (2 | 4)) != 0;
-        polyline.normal = common.normal;
+        polyline.normal = common.unitNormal();
         while (i_ < pairs_.size() && pairs_[i_].value == "VERTEX") {
             Vec3 point;
             double bulge = 0;

@@ -112,6 +112,15 @@ Vec3 ocsToWorld(Vec3 p, Vec3 normal) {
             p.x * ax.z + p.y * ay.z + p.z * n.z};
 }
 
+const char* objectNameOf(const Entity& entity) {
+    if (const auto* p = std::get_if<Polyline>(&entity.shape)) {
+        return p->kind == PolylineKind::Lightweight ? "AcDbPolyline"
+               : p->kind == PolylineKind::TwoD     ? "AcDb2dPolyline"
+                                                   : "AcDb3dPolyline";
+    }
+    return std::holds_alternative<Circle>(entity.shape) ? "AcDbCircle" : "AcDbLine";
+}
+
 void assignHandles(std::vector<Entity>& entities) {
     std::uint64_t next = 0x2A;
     for (const Entity& e : entities) next = std::max(next, e.handle + 1);

@@ -51,6 +51,10 @@ struct Entity {
     std::variant<Polyline, Circle, Line> shape;
 };
 
+// The CAD's class name for the entity: AcDbPolyline (lightweight), AcDb2dPolyline,
+// AcDb3dPolyline, AcDbCircle, AcDbLine.
+const char* objectNameOf(const Entity& entity);
+
 // Entities without a handle get the next ones after the highest held, from 2A on.
 void assignHandles(std::vector<Entity>& entities);
 

@@ -41,6 +41,16 @@ public:
 
     // Ends the member with an error the client reads from EXCEPINFO.
     [[nodiscard]] HRESULT fail(HRESULT scode, const std::wstring& description);
+    // Argument i has a shape the member cannot take: DISP_E_TYPEMISMATCH, and the client's
+    // puArgErr names it, as a server with a type library answers.
+    [[nodiscard]] HRESULT badArgument(UINT i) {
+        badArgument_ = i;
+        return DISP_E_TYPEMISMATCH;
+    }
+    std::optional<UINT> badArgumentIndex() const { return badArgument_; }
+    // The member wrote into by-reference arguments: the journal shows them after the call.
+    void wroteArguments() { wroteArguments_ = true; }
+    bool argumentsWritten() const { return wroteArguments_; }
     HRESULT scode() const { return scode_; }
     const std::wstring& description() const { return description_; }
 
@@ -50,6 +60,8 @@ private:
     VARIANT* result_;
     HRESULT scode_ = S_OK;
     std::wstring description_;
+    std::optional<UINT> badArgument_;
+    bool wroteArguments_ = false;
 };
 
 // Private interface id: an object passed back to the stand-in answers it only when it is

@@ -9,6 +9,7 @@
 #include "rules/view.h"
 #include "win/cad_window.h"
 #include "win/com_util.h"
+#include "win/entities.h"
 #include "win/session.h"
 
 namespace standin {
@@ -261,10 +262,11 @@ HRESULT Group::invokeMember(DISPID id, Call& call) {
 // ---- Utility ----
 
 namespace {
-enum UtilityMember : DISPID { kUtilGetPoint = 1, kUtilInitializeUserInput, kUtilGetInput };
+enum UtilityMember : DISPID { kUtilGetPoint = 1, kUtilInitializeUserInput, kUtilGetInput, kUtilGetEntity, kUtilPrompt };
 constexpr std::array kUtilityMembers = {MemberName{L"GetPoint", kUtilGetPoint},
                                         MemberName{L"InitializeUserInput", kUtilInitializeUserInput},
-                                        MemberName{L"GetInput", kUtilGetInput}};
+                                        MemberName{L"GetInput", kUtilGetInput}, MemberName{L"GetEntity", kUtilGetEntity},
+                                        MemberName{L"Prompt", kUtilPrompt}};
 }  // namespace
 
 Utility::Utility(Document* owner) : DispatchObject(L"Utility", kUtilityMembers), owner_(owner) {}
@@ -273,6 +275,15 @@ HRESULT Utility::invokeMember(DISPID id, Call& call) {
     switch (id) {
     case kUtilGetPoint:
         return getPoint(call);
+    case kUtilGetEntity:
+        return getEntity(call);
+    case kUtilPrompt: {
+        if (call.count() != 1) return DISP_E_BADPARAMCOUNT;
+        const auto text = readText(call.arg(0));
+        if (!text) return call.fail(kErrInvalidArgument, L"Invalid argument: prompt");
+        if (CadWindow* window = session().window()) window->showMessage(*text);
+        return S_OK;
+    }
     case kUtilInitializeUserInput: {
         // The bits (no null input and the like) are journalled only: the keywords are what
         // the stand-in acts on.
@@ -312,7 +323,7 @@ HRESULT Utility::getPoint(Call& call) {
     // A prompt is already waiting (another client's): the CAD is busy.
     if (!window || window->promptActive()) return RPC_E_CALL_REJECTED;
     // Keywords hold for one prompt, as the CAD's do.
-    const PromptOutcome outcome = window->runPrompt(prompt, base, std::exchange(keywords_, {}));
+    const PromptOutcome outcome = window->runPrompt(prompt, base, std::exchange(keywords_, {}), PromptKind::Point);
     session().runScriptSwitches();
     switch (outcome.end) {
     case PromptEnd::Point:
@@ -322,6 +333,58 @@ HRESULT Utility::getPoint(Call& call) {
         return call.fail(kErrUserInput, L"User input is a keyword");
     case PromptEnd::Escape:
         return call.fail(static_cast<HRESULT>(session().config().escScode), L"Canceled by the user");
+    case PromptEnd::Closed:
+    default:
+        return call.fail(kErrWindowClosed, L"The CAD window was closed");
+    }
+}
+
+// The object and the clicked point go back through the first two arguments, which must be
+// variables: the object's a VT_DISPATCH or a VARIANT, the point's a VARIANT.
+HRESULT Utility::getEntity(Call& call) {
+    if (call.count() < 2 || call.count() > 3) return DISP_E_BADPARAMCOUNT;
+    VARIANT& object = call.rawArg(0);
+    VARIANT& point = call.rawArg(1);
+    if (!(V_VT(&object) == (VT_BYREF | VT_DISPATCH) || V_VT(&object) == (VT_BYREF | VT_VARIANT)) || !V_BYREF(&object))
+        return call.badArgument(0);
+    if (V_VT(&point) != (VT_BYREF | VT_VARIANT) || !V_VARIANTREF(&point)) return call.badArgument(1);
+    std::wstring prompt;
+    if (!call.omitted(2)) {
+        const auto text = readText(call.arg(2));
+        if (!text) return call.fail(kErrInvalidArgument, L"Invalid argument: prompt");
+        prompt = *text;
+    }
+    CadWindow* window = session().window();
+    if (!window || window->promptActive()) return RPC_E_CALL_REJECTED;
+    const PromptOutcome outcome = window->runPrompt(prompt, std::nullopt, std::exchange(keywords_, {}), PromptKind::Entity);
+    session().runScriptSwitches();
+    switch (outcome.end) {
+    case PromptEnd::Entity: {
+        DrawingEntity* entity = outcome.document ? outcome.document->entityObject(outcome.entity) : nullptr;
+        if (!entity) return call.fail(kErrWindowClosed, L"The drawing was closed");
+        Variant picked;
+        if (const HRESULT hr = makeDoubleArray({outcome.x, outcome.y, 0}, picked.get()); FAILED(hr)) return hr;
+        VariantClear(V_VARIANTREF(&point));
+        picked.detachTo(V_VARIANTREF(&point));
+        entity->AddRef();
+        if (V_VT(&object) == (VT_BYREF | VT_DISPATCH)) {
+            if (IDispatch* old = std::exchange(*V_DISPATCHREF(&object), entity)) old->Release();
+        } else {
+            VariantClear(V_VARIANTREF(&object));
+            V_VT(V_VARIANTREF(&object)) = VT_DISPATCH;
+            V_DISPATCH(V_VARIANTREF(&object)) = entity;
+        }
+        call.wroteArguments();
+        return S_OK;
+    }
+    case PromptEnd::Miss:
+        return call.fail(DISP_E_EXCEPTION, L"Nothing selected");
+    case PromptEnd::Enter:
+        lastInput_ = outcome.keyword;
+        return call.fail(kErrUserInput, L"User input is a keyword");
+    case PromptEnd::Escape:
+        return call.fail(static_cast<HRESULT>(session().config().escScode), L"Canceled by the user");
+    case PromptEnd::Point:
     case PromptEnd::Closed:
     default:
         return call.fail(kErrWindowClosed, L"The CAD window was closed");
@@ -433,6 +496,15 @@ Document::Document(std::wstring name, std::wstring fullName, std::vector<Entity>
     utility_ = win::makeComObject<Utility>(this);
     modelSpace_ = win::makeComObject<ModelSpace>(this);
     groupsObject_ = win::makeComObject<Groups>(this);
+}
+
+Document::~Document() = default;
+
+DrawingEntity* Document::entityObject(size_t index) {
+    if (index >= entities_.size()) return nullptr;
+    if (entityObjects_.size() < entities_.size()) entityObjects_.resize(entities_.size());
+    if (!entityObjects_[index]) entityObjects_[index] = makeEntityObject(this, index);
+    return entityObjects_[index].Get();
 }
 
 std::string Document::describe() const {

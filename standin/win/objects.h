@@ -32,6 +32,7 @@ constexpr HRESULT kErrKeyNotFound = static_cast<HRESULT>(0x80210109);  // Groups
 constexpr HRESULT kErrInvalidArgument = E_INVALIDARG;
 
 class Document;
+class DrawingEntity;
 
 class Application final : public DispatchObject {
 public:
@@ -95,6 +96,7 @@ protected:
 
 private:
     HRESULT getPoint(Call& call);
+    HRESULT getEntity(Call& call);
 
     Document* owner_;
     std::vector<std::wstring> keywords_;  // InitializeUserInput's, for the next prompt only
@@ -132,12 +134,15 @@ private:
 class Document final : public DispatchObject {
 public:
     Document(std::wstring name, std::wstring fullName, std::vector<Entity> entities);
+    ~Document() override;
     std::string describe() const override;
 
     const std::wstring& name() const { return name_; }
     const std::wstring& fullName() const { return fullName_; }
     const std::vector<Entity>& entities() const { return entities_; }
     const Geometry& geometry() const { return geometry_; }
+    // The automation object of entity `index`: the same one every time it is asked for.
+    DrawingEntity* entityObject(size_t index);
     int pdmode() const { return pdmode_; }
     const std::vector<ComPtr<PointEntity>>& points() const { return points_; }
     std::vector<ComPtr<Group>>& groups() { return groups_; }
@@ -159,6 +164,7 @@ private:
     std::wstring fullName_;
     std::vector<Entity> entities_;
     Geometry geometry_;  // drawn from entities_
+    std::vector<ComPtr<DrawingEntity>> entityObjects_;  // made when first selected
     int pdmode_ = 0;
     std::uint64_t nextHandle_ = 0x200;  // after the drawing's own entities'
     std::vector<ComPtr<PointEntity>> points_;

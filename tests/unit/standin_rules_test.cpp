@@ -122,8 +122,9 @@ TEST(StandinDxf, Entities) {
         {"0\nPOLYLINE\n70\n9\n0\nVERTEX\n10\n1\n20\n2\n30\n3\n42\n1\n0\nVERTEX\n10\n4\n20\n5\n30\n6\n0\nSEQEND\n"
          "0\nPOLYLINE\n70\n64\n0\nVERTEX\n10\n1\n20\n1\n0\nVERTEX\n70\n128\n71\n1\n0\nSEQEND\n",
          "2A 3d closed (1,2,3) (4,5,6) n0,0,1; "},
-        // Circle centre in its OCS; line in the world; handles given after the highest held.
-        {"0\nCIRCLE\n10\n100\n20\n50\n30\n2\n40\n25\n210\n0\n220\n0\n230\n-1\n0\nLINE\n5\n40\n10\n1\n20\n2\n30\n3\n"
+        // Circle centre in its OCS, the normal kept as a unit vector; line in the world; handles
+        // given after the highest held.
+        {"0\nCIRCLE\n10\n100\n20\n50\n30\n2\n40\n25\n210\n0\n220\n0\n230\n-2\n0\nLINE\n5\n40\n10\n1\n20\n2\n30\n3\n"
          "11\n4\n21\n5\n31\n6\n0\nLINE\n5\nzz\n",
          "41 circle (100,50,2) r25 n0,0,-1; 40 line (1,2,3)>(4,5,6); 42 line (0,0,0)>(0,0,0); "},
     };
