@@ -176,4 +176,60 @@ TEST(Standin, GetEntityAcrossProcesses) {
     EXPECT_NE(lines.find(R"("value":{"object":"Polyline","handle":"2A"}})"), std::string::npos) << "the out argument";
 }
 
+// The entities of tests/win/hollow_slab.dxf as a client selects them: each kind's members in
+// the CAD's coordinates (the mirrored void's in its own OCS, x negative).
+TEST(Standin, HollowSlabEntities) {
+    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    struct Row {
+        const char* answer;
+        const wchar_t* objectName;  // null: a miss
+        const wchar_t* handle;
+        const wchar_t* member;
+        std::vector<double> value;
+    };
+    const Row rows[] = {
+        {"entity 860 460", L"AcDbPolyline", L"2E", L"Coordinates", {-780, 220, -780, 380, -940, 380, -940, 220}},
+        {"entity 940 300", L"AcDbPolyline", L"2E", L"Normal", {0, 0, -1}},
+        {"entity 140 140", L"AcDbPolyline", L"2B", L"Coordinates", {220, 220, 220, 380, 60, 380, 60, 220}},
+        {"entity 380 380", L"AcDbCircle", L"2D", L"Center", {380, 300, 0}},
+        {"entity 500 300", L"AcDbLine", L"2F", L"StartPoint", {500, -50, 0}},
+        {"entity 1000 300", L"AcDbPolyline", L"2A", L"Normal", {0, 0, 1}},
+        {"entity 380 300", nullptr, nullptr, nullptr, {}},  // inside the circular void
+    };
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring script = std::wstring(temp) + L"standin-slab.txt";
+    std::string lines;
+    for (const Row& row : rows) lines += std::string(row.answer) + "\n";
+    ASSERT_TRUE(writeFile(script, lines));
+    // Next to this source file: the driver runs from the build tree.
+    std::wstring dxf = L"Z:" + std::wstring(__FILE__, __FILE__ + sizeof(__FILE__) - 1);
+    dxf = dxf.substr(0, dxf.find_last_of(L"/\\")) + L"/../hollow_slab.dxf";
+    Process standin;
+    ComPtr<IDispatch> app;
+    ASSERT_TRUE(standin.start(arg(0), L"--config \"" + std::wstring(temp) + L"none.ini\" --script \"" + script + L"\" \"" +
+                                          dxf + L"\"") &&
+                waitFor([&] { return SUCCEEDED(attach(app)); }, 30s));
+    win::Variant document, utility;
+    ASSERT_HRESULT_SUCCEEDED(invoke(app.Get(), L"ActiveDocument", DISPATCH_PROPERTYGET, {}, document.put()));
+    ASSERT_HRESULT_SUCCEEDED(invoke(document.get()->pdispVal, L"Utility", DISPATCH_PROPERTYGET, {}, utility.put()));
+    for (const Row& row : rows) {
+        win::Variant object, point, name, handle, value;
+        const HRESULT hr = invoke(utility.get()->pdispVal, L"GetEntity", DISPATCH_METHOD, {ref(object), ref(point)});
+        if (!row.objectName) {
+            EXPECT_EQ(hr, DISP_E_EXCEPTION) << row.answer;
+            continue;
+        }
+        ASSERT_EQ(hr, S_OK) << row.answer;
+        ASSERT_EQ(object.type(), VT_DISPATCH) << row.answer;
+        IDispatch* entity = object.get()->pdispVal;
+        invoke(entity, L"ObjectName", DISPATCH_PROPERTYGET, {}, name.put());
+        invoke(entity, L"Handle", DISPATCH_PROPERTYGET, {}, handle.put());
+        invoke(entity, row.member, DISPATCH_PROPERTYGET, {}, value.put());
+        EXPECT_EQ(std::wstring(name.get()->bstrVal) + L" " + handle.get()->bstrVal,
+                  std::wstring(row.objectName) + L" " + row.handle) << row.answer;
+        EXPECT_EQ(doubles(*value.get()), row.value) << row.answer;
+    }
+}
+
 }  // namespace driver
