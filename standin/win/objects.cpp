@@ -411,7 +411,8 @@ HRESULT ModelSpace::invokeMember(DISPID id, Call& call) {
         return returnObject(call, entity.Get());
     }
     case kMsCount: {
-        long count = 0;
+        // The drawing's own entities and the point marks not erased, as the CAD counts them.
+        long count = static_cast<long>(owner_->entities().size());
         for (const auto& point : owner_->points()) count += point->erased() ? 0 : 1;
         return returnLong(call, count);
     }
