@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "harness.h"
@@ -164,13 +166,40 @@ TEST(Standin, GetEntityAcrossProcesses) {
     EXPECT_EQ(std::wstring(input.get()->bstrVal), L"P");
     EXPECT_EQ(invoke(u, L"Prompt", DISPATCH_METHOD, {text(prompt)}), S_OK);
 
+    const auto readJournal = [&] {
+        std::string lines;
+        if (FILE* file = _wfopen(journal.c_str(), L"rb")) {
+            char buffer[4096];
+            for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) lines.append(buffer, n);
+            fclose(file);
+        }
+        return lines;
+    };
+    // The script used up, the person's click: the real pointer on the outline's deck top at
+    // (4000, 2000), placed by the journal's last view line, clicked until the prompt took it.
+    std::string lines = readJournal();
+    const size_t view = lines.rfind("\"origin_px\":[");
+    ASSERT_NE(view, std::string::npos);
+    double originX = 0, originY = 0, scale = 0;
+    ASSERT_EQ(sscanf(lines.c_str() + view, "\"origin_px\":[%lf,%lf],\"px_per_unit\":%lf", &originX, &originY, &scale), 3);
+    std::atomic<bool> answered = false;
+    std::thread person([&] {
+        for (int i = 0; i < 60 && !answered; ++i, Sleep(250))
+            clickAt(static_cast<int>(std::lround(originX + 4000 * scale)), static_cast<int>(std::lround(originY - 2000 * scale)));
+    });
+    EXPECT_EQ(invoke(u, L"GetEntity", DISPATCH_METHOD, {ref(object), ref(point)}), S_OK);
+    answered = true;
+    person.join();
+    ASSERT_EQ(object.type(), VT_DISPATCH);
+    invoke(object.get()->pdispVal, L"Handle", DISPATCH_PROPERTYGET, {}, handle.put());
+    EXPECT_EQ(std::wstring(handle.get()->bstrVal), L"2A");
+    const std::vector<double> clicked = doubles(*point.get());
+    ASSERT_EQ(clicked.size(), 3u);
+    EXPECT_LT(std::abs(clicked[0] - 4000) + std::abs(clicked[1] - 2000), 2 / scale) << "unsnapped, within a pixel";
+
     // The journal says how each selection ended.
-    std::string lines;
-    if (FILE* file = _wfopen(journal.c_str(), L"rb")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, file)) > 0;) lines.append(buffer, n);
-        fclose(file);
-    }
+    lines = readJournal();
+    EXPECT_NE(lines.find(R"("source":"user","end":"entity","handle":"2A","object_name":"AcDbPolyline"})"), std::string::npos);
     EXPECT_NE(lines.find(R"("source":"script","end":"entity","handle":"2A","object_name":"AcDbPolyline"})"), std::string::npos);
     EXPECT_NE(lines.find(R"("source":"script","end":"miss"})"), std::string::npos);
     EXPECT_NE(lines.find(R"("value":{"object":"Polyline","handle":"2A"}})"), std::string::npos) << "the out argument";
