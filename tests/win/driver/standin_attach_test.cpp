@@ -232,7 +232,8 @@ TEST(Standin, HollowSlabEntities) {
     for (const Row& row : rows) lines += std::string(row.answer) + "\n";
     ASSERT_TRUE(writeFile(script, lines));
     // Next to this source file: the driver runs from the build tree.
-    std::wstring dxf = L"Z:" + std::wstring(__FILE__, __FILE__ + sizeof(__FILE__) - 1);
+    const std::string source = __FILE__;
+    std::wstring dxf = L"Z:" + std::wstring(source.begin(), source.end());
     dxf = dxf.substr(0, dxf.find_last_of(L"/\\")) + L"/../hollow_slab.dxf";
     Process standin;
     ComPtr<IDispatch> app;
