@@ -1,7 +1,7 @@
 // The stand-in's main window: the active drawing zoomed to fit, a cross-hair cursor with
-// endpoint snap (a pick box alone at a selection prompt), the point entities in their colour and pdmode style, a command line at
-// the bottom with the current prompt, what is typed at it and the cursor's drawing
-// coordinates, and a Window menu listing the open drawings.
+// endpoint snap (a pick box alone at a selection prompt), the point entities in their colour
+// and pdmode style, a command line at the bottom with the current prompt, what is typed at it
+// and the cursor's drawing coordinates, and a Window menu listing the open drawings.
 #pragma once
 
 #include <windows.h>

@@ -154,7 +154,8 @@ TEST(StandinEntities, OcsToWorld) {
     half.bulges = {1, 0};
     std::vector<Vec2> path = drawnPath({1, half});
     ASSERT_EQ(path.size(), 37u);
-    EXPECT_EQ(points({path[0], path[9], path[18], path[36]}), points({{0, 0}, {5 - 5 / std::sqrt(2.0), -5 / std::sqrt(2.0)}, {5, -5}, {10, 0}}));
+    const double r = 5 / std::sqrt(2.0);
+    EXPECT_EQ(points({path[0], path[9], path[18], path[36]}), points({{0, 0}, {5 - r, -r}, {5, -5}, {10, 0}}));
     half.normal = {0, 0, -1};
     path = drawnPath({1, half});
     EXPECT_EQ(points({path[0], path[18], path[36]}), "0,0 -5,-5 -10,0 ");

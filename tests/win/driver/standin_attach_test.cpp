@@ -67,9 +67,25 @@ static HRESULT invoke(IDispatch* object, const wchar_t* name, WORD flags, std::v
     return hr;
 }
 
-static VARIANT text(win::Bstr& b) { VARIANT v{}; v.vt = VT_BSTR; v.bstrVal = b.get(); return v; }
-static VARIANT ref(IDispatch** object) { VARIANT v{}; v.vt = VT_BYREF | VT_DISPATCH; v.ppdispVal = object; return v; }
-static VARIANT ref(win::Variant& variable) { VARIANT v{}; v.vt = VT_BYREF | VT_VARIANT; v.pvarVal = variable.get(); return v; }
+// Argument views; the Bstr, pointer or Variant they refer to owns what is in them.
+static VARIANT text(win::Bstr& b) {
+    VARIANT v{};
+    v.vt = VT_BSTR;
+    v.bstrVal = b.get();
+    return v;
+}
+static VARIANT ref(IDispatch** object) {
+    VARIANT v{};
+    v.vt = VT_BYREF | VT_DISPATCH;
+    v.ppdispVal = object;
+    return v;
+}
+static VARIANT ref(win::Variant& variable) {
+    VARIANT v{};
+    v.vt = VT_BYREF | VT_VARIANT;
+    v.pvarVal = variable.get();
+    return v;
+}
 static std::vector<double> doubles(const VARIANT& v) {
     std::vector<double> out;
     if (v.vt != (VT_ARRAY | VT_R8)) return out;
@@ -88,7 +104,8 @@ TEST(Standin, GetEntityAcrossProcesses) {
     ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    const std::wstring script = std::wstring(temp) + L"standin-entity.txt", journal = std::wstring(temp) + L"standin-entity.jsonl";
+    const std::wstring script = std::wstring(temp) + L"standin-entity.txt";
+    const std::wstring journal = std::wstring(temp) + L"standin-entity.jsonl";
     DeleteFileW(journal.c_str());
     // The outline's deck top, the right cell's top, the centre web between the cells (nothing
     // within the pick box), then a keyword.
@@ -183,9 +200,10 @@ TEST(Standin, GetEntityAcrossProcesses) {
     double originX = 0, originY = 0, scale = 0;
     ASSERT_EQ(sscanf(lines.c_str() + view, "\"origin_px\":[%lf,%lf],\"px_per_unit\":%lf", &originX, &originY, &scale), 3);
     std::atomic<bool> answered = false;
+    const int x = static_cast<int>(std::lround(originX + 4000 * scale));
+    const int y = static_cast<int>(std::lround(originY - 2000 * scale));
     std::thread person([&] {
-        for (int i = 0; i < 60 && !answered; ++i, Sleep(250))
-            clickAt(static_cast<int>(std::lround(originX + 4000 * scale)), static_cast<int>(std::lround(originY - 2000 * scale)));
+        for (int i = 0; i < 60 && !answered; ++i, Sleep(250)) clickAt(x, y);
     });
     EXPECT_EQ(invoke(u, L"GetEntity", DISPATCH_METHOD, {ref(object), ref(point)}), S_OK);
     answered = true;
@@ -199,8 +217,11 @@ TEST(Standin, GetEntityAcrossProcesses) {
 
     // The journal says how each selection ended.
     lines = readJournal();
-    EXPECT_NE(lines.find(R"("source":"user","end":"entity","handle":"2A","object_name":"AcDbPolyline"})"), std::string::npos);
-    EXPECT_NE(lines.find(R"("source":"script","end":"entity","handle":"2A","object_name":"AcDbPolyline"})"), std::string::npos);
+    for (const char* source : {"user", "script"}) {
+        EXPECT_NE(lines.find("\"source\":\"" + std::string(source) +
+                             R"(","end":"entity","handle":"2A","object_name":"AcDbPolyline"})"),
+                  std::string::npos) << source;
+    }
     EXPECT_NE(lines.find(R"("source":"script","end":"miss"})"), std::string::npos);
     EXPECT_NE(lines.find(R"("value":{"object":"Polyline","handle":"2A"}})"), std::string::npos) << "the out argument";
 }
