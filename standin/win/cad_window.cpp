@@ -17,6 +17,10 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"PontiroStandinCad";
 constexpr UINT_PTR kAnswerTimer = 1;
+// Changes made through automation are shown once the calls pause: a client adding a hundred
+// marks gets one repaint, not one per call, as a drawing program would do.
+constexpr UINT_PTR kRedrawTimer = 2;
+constexpr UINT kRedrawDelayMs = 15;
 // A scripted answer without a delay comes through the queue at once: a timer would take
 // Wine's 10 ms minimum per prompt, which a run of thousands of prompts notices.
 constexpr UINT kAnswerNow = WM_APP + 1;
@@ -124,6 +128,10 @@ void CadWindow::documentChanged() {
 
 void CadWindow::redraw() {
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void CadWindow::redrawSoon() {
+    if (hwnd_) SetTimer(hwnd_, kRedrawTimer, kRedrawDelayMs, nullptr);
 }
 
 PromptOutcome CadWindow::runPrompt(const std::wstring& prompt, const std::optional<std::vector<double>>& base,
@@ -382,6 +390,10 @@ void CadWindow::onCommand(UINT id) {
 }
 
 void CadWindow::onTimer(UINT_PTR id) {
+    if (id == kRedrawTimer) {
+        KillTimer(hwnd_, kRedrawTimer);
+        redraw();
+    }
     if (id != kAnswerTimer) return;
     KillTimer(hwnd_, kAnswerTimer);
     if (!prompt_.active || !prompt_.scripted) return;

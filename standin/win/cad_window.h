@@ -44,6 +44,8 @@ public:
     // The active drawing changed: new title and Window menu, zoom to fit, repaint.
     void documentChanged();
     void redraw();
+    // The same once the automation calls pause (a burst of them repaints once).
+    void redrawSoon();
 
     bool promptActive() const { return prompt_.active; }
     // Shows the prompt and runs a nested message loop until the user (or the answer script)

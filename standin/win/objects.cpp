@@ -16,7 +16,7 @@ namespace standin {
 namespace {
 
 void redraw() {
-    if (CadWindow* window = session().window()) window->redraw();
+    if (CadWindow* window = session().window()) window->redrawSoon();
 }
 
 HRESULT returnObject(Call& call, IDispatch* object) {
