@@ -1,12 +1,15 @@
 // A 100-node pick run against the stand-in CAD: the tool's own CAD link and pick-nodes
 // command, against the floor of the same CAD calls made with names resolved once. Prints
 // the cross-process round trips per node and the median times of both and their ratio,
-// runs alternating. Usage (under Wine): pick_bench CADSTANDIN.exe WORKDIR [RUNS]
+// runs alternating. Then an outline of 48 nodes taken whole (P): the time from the CAD's
+// answer to GetEntity to the next node prompt. Usage (under Wine):
+// pick_bench CADSTANDIN.exe WORKDIR [RUNS]
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -34,8 +37,9 @@ double seconds() {
 // A stand-in answering an origin and kNodes picks from a script, started by hand.
 class Standin {
 public:
-    Standin(const std::wstring& exe, const std::wstring& script) {
+    Standin(const std::wstring& exe, const std::wstring& script, const std::wstring& drawing = {}) {
         std::wstring command = L"\"" + exe + L"\" --script \"" + script + L"\"";
+        if (!drawing.empty()) command += L" \"" + drawing + L"\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         started_ = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -75,7 +79,7 @@ struct Run {
     bool ok = false;
 };
 
-// The tool's way: its CAD link and its pick-nodes command, every name looked up per call.
+// The tool's way: its CAD link and its pick-nodes command (each member name looked up once a command).
 Run toolRun(const std::wstring& standin, const std::wstring& script) {
     Standin cad(standin, script);
     Run run;
@@ -124,9 +128,9 @@ Run floorRun(const std::wstring& standin, const std::wstring& script) {
            colorId = DISPID_UNKNOWN;
     cad::Variant omitted = cad::Variant::omitted();
     cad::Variant prompt;
-    (void)prompt.assignString(L"点取第1节点(右键或回车结束) [放弃(U)] ");
+    (void)prompt.assignString(L"点取第1节点(右键或回车结束) [放弃(U)/轮廓(P)] ");
     cad::Variant noBits = cad::Variant::fromI2(0), keywords;
-    (void)keywords.assignString(L"U");
+    (void)keywords.assignString(L"U P");
     cad::SafeArray point;
     (void)cad::makePointArray(0, 0, 0, point);
     cad::Variant pointRef = cad::Variant::refToArray(VT_R8, point);
@@ -154,6 +158,90 @@ Run floorRun(const std::wstring& standin, const std::wstring& script) {
     run.roundTrips = kCallsPerNode * kNodes;
     run.ok = true;
     return run;
+}
+
+constexpr int kOutlineNodes = 48;
+
+// The tool's link, timing the span from GetEntity's answer to the next prompt.
+class TimedLink final : public cad::CadLink {
+public:
+    explicit TimedLink(cad::CadLink& link) : link_(link) {}
+    double span = -1;  // seconds; -1 until a GetEntity was answered and a prompt followed
+
+    void connect() override { link_.connect(); }
+    cad::CadResult<cad::Point3> getPoint(std::wstring_view prompt) override {
+        if (answered_ > 0 && span < 0) span = seconds() - answered_;
+        return link_.getPoint(prompt);
+    }
+    cad::CadStatus initializeUserInput(std::int16_t bits, std::wstring_view keywords) override {
+        if (answered_ > 0 && span < 0) span = seconds() - answered_;  // the next prompt begins here
+        return link_.initializeUserInput(bits, keywords);
+    }
+    cad::CadResult<std::wstring> getInput() override { return link_.getInput(); }
+    cad::CadResult<Selection> getEntity(std::wstring_view prompt) override {
+        auto result = link_.getEntity(prompt);
+        answered_ = seconds();
+        return result;
+    }
+    cad::CadStatus prompt(std::wstring_view text) override { return link_.prompt(text); }
+    Marks addPoints(std::span<const cad::Point2> points, std::int16_t colour) override {
+        return link_.addPoints(points, colour);
+    }
+    cad::CadResult<std::wstring> objectName(const cad::EntityRef& e) override { return link_.objectName(e); }
+    cad::CadResult<std::vector<double>> coordinates(const cad::EntityRef& e) override { return link_.coordinates(e); }
+    cad::CadResult<bool> closed(const cad::EntityRef& e) override { return link_.closed(e); }
+    cad::CadResult<double> bulge(const cad::EntityRef& e, int i) override { return link_.bulge(e, i); }
+    cad::CadResult<cad::Point3> normal(const cad::EntityRef& e) override { return link_.normal(e); }
+    cad::CadResult<cad::Point3> center(const cad::EntityRef& e) override { return link_.center(e); }
+    cad::CadResult<double> radius(const cad::EntityRef& e) override { return link_.radius(e); }
+    cad::CadStatus deleteEntity(const cad::EntityRef& e) override { return link_.deleteEntity(e); }
+    cad::CadStatus setVariable(std::wstring_view name, std::int16_t value) override {
+        return link_.setVariable(name, value);
+    }
+    cad::CadResult<cad::GroupRef> addGroup(std::wstring_view name) override { return link_.addGroup(name); }
+    cad::CadResult<std::optional<cad::GroupRef>> findGroup(std::wstring_view name) override {
+        return link_.findGroup(name);
+    }
+    cad::CadStatus appendItems(const cad::GroupRef& group, std::span<const cad::EntityRef> items) override {
+        return link_.appendItems(group, items);
+    }
+
+private:
+    cad::CadLink& link_;
+    double answered_ = 0;
+};
+
+// A closed polyline of 48 straight segments (the most calls an outline of 48 nodes costs:
+// one GetBulge a vertex), taken with P; the seconds from GetEntity's answer to the next prompt.
+Run outlineRun(const std::wstring& standin, const std::wstring& script, const std::wstring& drawing) {
+    Standin cad(standin, script, drawing);
+    Run run;
+    if (!cad.attach()) return run;
+    auto comLink = cad::makeComCadLink(nullptr);
+    TimedLink link(*comLink);
+    cad::PickState state;
+    if (!cad::initialiseOrigin(link, state, {}).enablePickNodes) return run;
+    cad::NodeListInputs inputs{L"1", [] { return std::wstring(L"2"); }, L".", [](const std::wstring&) {}};
+    cad::resetRoundTrips();
+    const cad::CommandOutcome outcome = cad::pickNodes(link, state, inputs);
+    run.seconds = link.span;
+    run.roundTrips = cad::roundTrips();
+    run.ok = link.span >= 0 && outcome.messages.empty() && outcome.outputText &&
+             std::count(outcome.outputText->begin(), outcome.outputText->end(), L'\n') == kOutlineNodes;
+    return run;
+}
+
+// The DXF of that polyline (radius 1000 about the origin) and the answers that take it.
+void writeOutlineFiles(const std::wstring& drawing, const std::wstring& script) {
+    std::ofstream dxf(drawing.c_str());
+    dxf << "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n5\n30\n90\n" << kOutlineNodes << "\n70\n1\n";
+    for (int k = 0; k < kOutlineNodes; ++k) {
+        const double a = 2 * 3.14159265358979323846 * k / kOutlineNodes;
+        dxf << "10\n" << 1000 * std::cos(a) << "\n20\n" << 1000 * std::sin(a) << "\n";
+    }
+    dxf << "0\nENDSEC\n0\nEOF\n";
+    std::ofstream answers(script.c_str());
+    answers << "point 0 0\nkeyword P\nentity 1000 0\nenter\n";
 }
 
 double median(std::vector<double> values) {
@@ -195,6 +283,24 @@ int wmain(int argc, wchar_t** argv) {
                 static_cast<double>(toolTrips) / kNodes, 2 * kCallsPerNode, static_cast<double>(kCallsPerNode));
     std::printf("100-node run, median of %d: tool %.3f s, floor %.3f s, ratio %.3f (target at most 1.2)\n", runs,
                 median(tool), median(floor), median(floor) > 0 ? median(tool) / median(floor) : 0.0);
+    std::printf("per node: tool %.1f ms, floor %.1f ms\n", median(tool) * 1000 / kNodes, median(floor) * 1000 / kNodes);
+
+    const std::wstring drawing = work + L"\\pick_bench_outline.dxf", outlineScript = work + L"\\pick_bench_outline.txt";
+    writeOutlineFiles(drawing, outlineScript);
+    std::vector<double> outline;
+    std::uint64_t outlineTrips = 0;
+    for (int i = 0; i < std::max(runs, 10); ++i) {
+        const Run r = outlineRun(standin, outlineScript, drawing);
+        ok = ok && r.ok;
+        outline.push_back(r.seconds);
+        outlineTrips = r.roundTrips;
+        std::printf("outline run %d: %.1f ms\n", i + 1, r.seconds * 1000);
+        std::fflush(stdout);
+    }
+    std::printf("outline of %d nodes taken whole, GetEntity's answer to the next prompt, median of %zu: %.1f ms "
+                "(%.2f ms a node; target at most 250 ms); round trips in the whole pick: %llu\n",
+                kOutlineNodes, outline.size(), median(outline) * 1000, median(outline) * 1000 / kOutlineNodes,
+                static_cast<unsigned long long>(outlineTrips));
     CoUninitialize();
     return ok ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <utility>
 #include <variant>
+#include <vector>
 
 namespace cad {
 
@@ -51,6 +52,12 @@ inline CadStatus cadOk() { return CadStatus(std::monostate{}); }
 
 using Point3 = std::array<double, 3>;
 
+struct Point2 {
+    double x = 0;
+    double y = 0;
+    friend bool operator==(const Point2&, const Point2&) = default;
+};
+
 // Opaque references to drawing objects; the implementation decides what they hold
 // (the COM side an owning wrapper of the entity's or group's IDispatch).
 struct EntityRef {
@@ -78,11 +85,35 @@ public:
     // Utility.GetInput: the keyword typed at the last prompt, "" after a plain Enter.
     virtual CadResult<std::wstring> getInput() = 0;
 
-    // ModelSpace.AddPoint at (x, y, z); the new point entity.
-    virtual CadResult<EntityRef> addPoint(double x, double y, double z) = 0;
+    // Utility.GetEntity: the entity the user selected and the point clicked to select it.
+    struct Selection {
+        EntityRef entity;
+        Point3 at{};
+    };
+    virtual CadResult<Selection> getEntity(std::wstring_view prompt) = 0;
 
-    // entity.Color = colourIndex (1 red, 3 green).
-    virtual CadStatus setColor(const EntityRef& entity, std::int16_t colourIndex) = 0;
+    // Utility.Prompt: a line on the CAD's command line.
+    virtual CadStatus prompt(std::wstring_view text) = 0;
+
+    // For each point in turn ModelSpace.AddPoint at (x, y, 0), then the new point's
+    // Color = colourIndex (1 red, 3 green). Stops at the first failure: `made` holds the
+    // points added and coloured before it.
+    struct Marks {
+        std::vector<EntityRef> made;
+        std::optional<CadError> failure;
+    };
+    virtual Marks addPoints(std::span<const Point2> points, std::int16_t colourIndex) = 0;
+
+    // What a selected entity tells of itself, each a property or method of that name:
+    // ObjectName, Coordinates (the flat list of numbers), Closed, GetBulge(index), Normal,
+    // Center, Radius.
+    virtual CadResult<std::wstring> objectName(const EntityRef& entity) = 0;
+    virtual CadResult<std::vector<double>> coordinates(const EntityRef& entity) = 0;
+    virtual CadResult<bool> closed(const EntityRef& entity) = 0;
+    virtual CadResult<double> bulge(const EntityRef& entity, int index) = 0;
+    virtual CadResult<Point3> normal(const EntityRef& entity) = 0;
+    virtual CadResult<Point3> center(const EntityRef& entity) = 0;
+    virtual CadResult<double> radius(const EntityRef& entity) = 0;
 
     // entity.Delete: the entity leaves the drawing.
     virtual CadStatus deleteEntity(const EntityRef& entity) = 0;

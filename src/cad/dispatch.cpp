@@ -67,9 +67,24 @@ CadResult<Variant> failure(HRESULT hr, const EXCEPINFO* info = nullptr) noexcept
     return errorFromCall(hr, info);
 }
 
-CadResult<Variant> invokeChecked(IDispatch* object, const wchar_t* member, WORD flags,
-                                 std::initializer_list<const VARIANT*> args, const CallOptions& options) {
-    if (!object || !member) return failure(E_POINTER);
+CadResult<DISPID> lookUpChecked(IDispatch* object, const wchar_t* member, const CallOptions& options) {
+    if (!object || !member) return errorFromCall(E_POINTER, nullptr);
+    const auto deadline = Clock::now() + options.busyBound;
+    auto delay = kFirstBusyDelay;
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR name = const_cast<LPOLESTR>(member);  // the API takes a non-const array
+    for (;;) {
+        ++g_roundTrips;
+        HRESULT hr = object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
+        if (SUCCEEDED(hr)) return id;
+        if (isBusy(hr) && backOff(deadline, delay)) continue;
+        return errorFromCall(hr, nullptr);
+    }
+}
+
+CadResult<Variant> invokeChecked(IDispatch* object, DISPID id, WORD flags, std::initializer_list<const VARIANT*> args,
+                                 const CallOptions& options) {
+    if (!object) return failure(E_POINTER);
     const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
     if (put && args.size() == 0) return failure(DISP_E_BADPARAMCOUNT);
 
@@ -93,17 +108,6 @@ CadResult<Variant> invokeChecked(IDispatch* object, const wchar_t* member, WORD 
 
     const auto deadline = Clock::now() + options.busyBound;
     auto delay = kFirstBusyDelay;
-
-    DISPID id = DISPID_UNKNOWN;
-    LPOLESTR name = const_cast<LPOLESTR>(member);  // the API takes a non-const array
-    for (;;) {
-        ++g_roundTrips;
-        HRESULT hr = object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
-        if (SUCCEEDED(hr)) break;
-        if (isBusy(hr) && backOff(deadline, delay)) continue;
-        return failure(hr);
-    }
-
     ExcepInfo excep;
     for (;;) {
         Variant result;
@@ -174,13 +178,28 @@ CadError errorFromCall(HRESULT hr, const EXCEPINFO* info) noexcept {
     return error;
 }
 
-CadResult<Variant> invoke(IDispatch* object, const wchar_t* member, WORD flags,
-                          std::initializer_list<const VARIANT*> args, const CallOptions& options) noexcept {
+CadResult<DISPID> lookUp(IDispatch* object, const wchar_t* member, const CallOptions& options) noexcept {
     try {
-        return invokeChecked(object, member, flags, args, options);
+        return lookUpChecked(object, member, options);
     } catch (const std::bad_alloc&) {
         return CadError{static_cast<std::int32_t>(E_OUTOFMEMORY), {}};
     }
+}
+
+CadResult<Variant> invoke(IDispatch* object, DISPID id, WORD flags, std::initializer_list<const VARIANT*> args,
+                          const CallOptions& options) noexcept {
+    try {
+        return invokeChecked(object, id, flags, args, options);
+    } catch (const std::bad_alloc&) {
+        return CadError{static_cast<std::int32_t>(E_OUTOFMEMORY), {}};
+    }
+}
+
+CadResult<Variant> invoke(IDispatch* object, const wchar_t* member, WORD flags,
+                          std::initializer_list<const VARIANT*> args, const CallOptions& options) noexcept {
+    CadResult<DISPID> id = lookUp(object, member, options);
+    if (!id.ok()) return id.error();
+    return invoke(object, id.value(), flags, args, options);
 }
 
 std::uint64_t roundTrips() noexcept {

@@ -36,6 +36,13 @@ struct CallOptions {
                                         std::initializer_list<const VARIANT*> args,
                                         const CallOptions& options = {}) noexcept;
 
+// The two halves of invoke, for a caller that calls one member many times: the member's
+// DISPID by name, and the call by DISPID.
+[[nodiscard]] CadResult<DISPID> lookUp(IDispatch* object, const wchar_t* member, const CallOptions& options = {}) noexcept;
+[[nodiscard]] CadResult<Variant> invoke(IDispatch* object, DISPID id, WORD flags,
+                                        std::initializer_list<const VARIANT*> args,
+                                        const CallOptions& options = {}) noexcept;
+
 [[nodiscard]] inline CadResult<Variant> callMethod(IDispatch* object, const wchar_t* member,
                                                    std::initializer_list<const VARIANT*> args = {},
                                                    const CallOptions& options = {}) noexcept {

@@ -12,11 +12,17 @@
 
 namespace cad {
 
-// Kept by the main window for its whole life.
+// An initialised origin: its point and the group that holds its mark, found again by name
+// in the drawing a pick runs in.
+struct Origin {
+    Point3 point{0.0, 0.0, 0.0};
+    std::wstring groupName;
+};
+
+// Kept for the tool's whole life: every origin initialised, oldest first. A pick uses the
+// newest one whose group the active drawing has.
 struct PickState {
-    Point3 origin{0.0, 0.0, 0.0};
-    std::optional<GroupRef> nodeGroup;  // empty until an initialise run creates a group
-    std::wstring nodeGroupName;         // found again by name in the drawing a pick runs in
+    std::vector<Origin> origins;
 };
 
 enum class MessageIcon { Stop, Warning };
@@ -48,12 +54,20 @@ inline constexpr wchar_t kValueTooLarge[] = L"节点坐标过大，无法写出�
 inline constexpr wchar_t kGroupFailed[] =
     L"节点已写出，但未能加入图形中的编组（编组可能已被删除）。";
 
+// Told on the CAD's command line when an outline cannot be taken; the node prompt comes again.
+inline constexpr wchar_t kOutlinePrompt[] = L"选择轮廓(多段线或圆) ";
+inline constexpr wchar_t kNotAnOutline[] = L"所选对象不是多段线或圆。";
+inline constexpr wchar_t kOutlineNotFlat[] = L"所选轮廓不在XY平面内。";
+inline constexpr wchar_t kArcsUnreadable[] = L"无法读取所选多段线的圆弧。";
+std::wstring outlineTooLongMessage(std::size_t outlineNodes, std::size_t listed);
+
 // A pick that ended on a failure keeps the nodes before it; the message says where the list
 // stops and why. k is the node the failure met.
 std::wstring pickStoppedMessage(int k, const CadError& error);
 std::wstring unusableAnswerMessage(int k);
-// The CAD refused to erase the mark of node k, which the user took back.
-std::wstring takeBackFailedMessage(int k, const CadError& error);
+// The CAD refused to erase the mark of node k while the user took back the step that
+// begins at node `stepStart`; the list stops before that step.
+std::wstring takeBackFailedMessage(int k, int stepStart, const CadError& error);
 
 // Failure numbers that mean the CAD process is gone or no longer answers.
 bool cadStoppedAnswering(std::int32_t number);
@@ -73,14 +87,13 @@ std::wstring groupNameFor(float r);
 // A fresh r in [0, 1) from a generator seeded from the clock.
 float freshRandomFraction();
 
-// The initialise command. `clearOutput` empties the output box before the CAD is
-// reached, so a failure box of connect() shows over an empty box. The origin and the group
-// change together or not at all: a run that fails keeps the previous pair, which a pick can
-// still use.
 // A command that could not run at all (no thread, COM unusable, an exception): the output box
 // stays as it was and the user is told.
 CommandOutcome unknownErrorOutcome();
 
+// The initialise command. `clearOutput` empties the output box before the CAD is
+// reached, so a failure box of connect() shows over an empty box. Only a run that succeeds
+// adds an origin; the earlier ones stay usable.
 CommandOutcome initialiseOrigin(CadLink& cad, PickState& state,
                                 const std::function<void()>& clearOutput,
                                 const std::function<float()>& drawFraction = freshRandomFraction);
@@ -93,7 +106,7 @@ struct NodeListInputs {
     std::function<void(const std::wstring&)> showList;
 };
 
-// The pick-nodes command.
+// The pick-nodes command: node by node, or an outline's nodes at once (the keyword P).
 CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInputs& inputs);
 
 }  // namespace cad

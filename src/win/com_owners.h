@@ -141,6 +141,19 @@ public:
         V_BSTRREF(&v.value_) = text.address();
         return v;
     }
+    // An object the callee writes back (an out parameter): the slot owns what it gets.
+    static Variant refToDispatch(IDispatch** slot) noexcept {
+        Variant v;
+        V_VT(&v.value_) = VT_BYREF | VT_DISPATCH;
+        V_DISPATCHREF(&v.value_) = slot;
+        return v;
+    }
+    static Variant refToVariant(Variant& target) noexcept {
+        Variant v;
+        V_VT(&v.value_) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&v.value_) = &target.value_;
+        return v;
+    }
     // Takes over a raw VARIANT and leaves it VT_EMPTY.
     static Variant adopt(VARIANT& raw) noexcept {
         Variant v;

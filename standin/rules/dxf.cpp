@@ -1,6 +1,8 @@
 #include "rules/dxf.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -92,6 +94,8 @@ public:
                 readLwPolyline(out);
             } else if (p.value == "POLYLINE") {
                 readPolyline(out);
+            } else if (p.value == "CIRCLE") {
+                readCircle(out);
             } else {
                 ++i_;
             }
@@ -107,59 +111,122 @@ private:
         return data;
     }
 
+    // The entity's handle and extrusion direction, the pairs every entity read here may hold.
+    struct Common {
+        std::uint64_t handle = 0;
+        Vec3 normal{0, 0, 1};
+        // The CAD keeps the direction as a unit vector; none at all means the world's z.
+        Vec3 unitNormal() const {
+            const double length = std::sqrt(normal.x * normal.x + normal.y * normal.y + normal.z * normal.z);
+            return length > 0 ? Vec3{normal.x / length, normal.y / length, normal.z / length} : Vec3{0, 0, 1};
+        }
+        bool take(const Pair& p, double v) {
+            if (p.code == 210) normal.x = v;
+            else if (p.code == 220) normal.y = v;
+            else if (p.code == 230) normal.z = v;
+            else return false;
+            return true;
+        }
+        void takeHandle(const Pair& p) {
+            if (p.code != 5) return;
+            std::uint64_t h = 0;
+            const auto [ptr, ec] = std::from_chars(p.value.data(), p.value.data() + p.value.size(), h, 16);
+            if (ec == std::errc() && ptr == p.value.data() + p.value.size()) handle = h;
+        }
+    };
+
     void readLine(DxfResult& out) {
-        Vec2 a, b;
+        Line line;
+        Common common;
         for (const Pair& p : entityData()) {
+            common.takeHandle(p);
             const auto v = wholeNumber(p.value);
             if (!v) continue;
-            if (p.code == 10) a.x = *v;
-            if (p.code == 20) a.y = *v;
-            if (p.code == 11) b.x = *v;
-            if (p.code == 21) b.y = *v;
+            if (p.code == 10) line.start.x = *v;
+            if (p.code == 20) line.start.y = *v;
+            if (p.code == 30) line.start.z = *v;
+            if (p.code == 11) line.end.x = *v;
+            if (p.code == 21) line.end.y = *v;
+            if (p.code == 31) line.end.z = *v;
         }
-        out.geometry.addSegment(a, b);
-        ++out.entitiesRead;
+        out.entities.push_back({common.handle, line});
+    }
+
+    void readCircle(DxfResult& out) {
+        Circle circle;
+        Common common;
+        for (const Pair& p : entityData()) {
+            common.takeHandle(p);
+            const auto v = wholeNumber(p.value);
+            if (!v || common.take(p, *v)) continue;
+            if (p.code == 10) circle.centre.x = *v;
+            if (p.code == 20) circle.centre.y = *v;
+            if (p.code == 30) circle.centre.z = *v;
+            if (p.code == 40) circle.radius = *v;
+        }
+        circle.normal = common.unitNormal();
+        out.entities.push_back({common.handle, circle});
     }
 
     void readLwPolyline(DxfResult& out) {
-        std::vector<Vec2> points;
-        bool closed = false;
+        Polyline polyline;
+        Common common;
         for (const Pair& p : entityData()) {
+            common.takeHandle(p);
             const auto v = wholeNumber(p.value);
-            if (!v) continue;
-            if (p.code == 70) closed = (static_cast<long>(*v) & 1) != 0;
-            // Each vertex starts with its 10; the 20 that follows belongs to it.
-            if (p.code == 10) points.push_back({*v, 0});
-            if (p.code == 20 && !points.empty()) points.back().y = *v;
-            // 42 (bulge) is ignored: the arc is drawn as its chord.
+            if (!v || common.take(p, *v)) continue;
+            if (p.code == 70) polyline.closed = (static_cast<long>(*v) & 1) != 0;
+            if (p.code == 38) polyline.elevation = *v;
+            // Each vertex starts with its 10; the 20 and 42 that follow belong to it.
+            if (p.code == 10) {
+                polyline.vertices.push_back({*v, 0, 0});
+                polyline.bulges.push_back(0);
+            }
+            if (p.code == 20 && !polyline.vertices.empty()) polyline.vertices.back().y = *v;
+            if (p.code == 42 && !polyline.bulges.empty()) polyline.bulges.back() = *v;
         }
-        out.geometry.addPolyline(points, closed);
-        ++out.entitiesRead;
+        polyline.normal = common.unitNormal();
+        if (!polyline.vertices.empty()) out.entities.push_back({common.handle, polyline});
     }
 
     void readPolyline(DxfResult& out) {
-        bool closed = false;
+        Polyline polyline;
+        Common common;
+        long flags = 0;
         for (const Pair& p : entityData()) {
+            common.takeHandle(p);
             const auto v = wholeNumber(p.value);
-            if (p.code == 70 && v) closed = (static_cast<long>(*v) & 1) != 0;
+            if (!v || common.take(p, *v)) continue;
+            if (p.code == 70) flags = static_cast<long>(*v);
+            if (p.code == 30) polyline.elevation = *v;
         }
-        std::vector<Vec2> points;
+        polyline.kind = (flags & 8) ? PolylineKind::ThreeD : PolylineKind::TwoD;
+        polyline.closed = (flags & 1) != 0;
+        polyline.fitted = (flags & (2 | 4)) != 0;
+        polyline.normal = common.unitNormal();
         while (i_ < pairs_.size() && pairs_[i_].value == "VERTEX") {
-            Vec2 point;
-            long flags = 0;
+            Vec3 point;
+            double bulge = 0;
+            long vertexFlags = 0;
             for (const Pair& p : entityData()) {
                 const auto v = wholeNumber(p.value);
                 if (!v) continue;
                 if (p.code == 10) point.x = *v;
                 if (p.code == 20) point.y = *v;
-                if (p.code == 70) flags = static_cast<long>(*v);
+                if (p.code == 30) point.z = *v;
+                if (p.code == 42) bulge = *v;
+                if (p.code == 70) vertexFlags = static_cast<long>(*v);
             }
             // Spline frame control points are not on the drawn line.
-            if ((flags & 16) == 0) points.push_back(point);
+            if (vertexFlags & 16) continue;
+            // A 2D polyline's vertices all lie at its elevation, as the CAD keeps them.
+            if (polyline.kind == PolylineKind::TwoD) point.z = polyline.elevation;
+            polyline.vertices.push_back(point);
+            polyline.bulges.push_back(polyline.kind == PolylineKind::TwoD ? bulge : 0);
         }
         if (i_ < pairs_.size() && pairs_[i_].value == "SEQEND") entityData();
-        out.geometry.addPolyline(points, closed);
-        ++out.entitiesRead;
+        // Polygon (16) and polyface (64) meshes are no polylines to pick.
+        if ((flags & (16 | 64)) == 0 && !polyline.vertices.empty()) out.entities.push_back({common.handle, polyline});
     }
 
     const std::vector<Pair>& pairs_;
@@ -173,6 +240,7 @@ DxfResult readDxf(std::string_view text) {
     std::vector<Pair> pairs;
     if (!readPairs(text, pairs, result.error)) return result;
     Reader(pairs).run(result);
+    assignHandles(result.entities);
     return result;
 }
 

@@ -26,38 +26,18 @@ void Geometry::addVertex(Vec2 p) {
     vertices.push_back(p);
 }
 
-void Geometry::addSegment(Vec2 a, Vec2 b) {
-    segments.push_back({a, b});
-    addVertex(a);
-    addVertex(b);
-}
-
-void Geometry::addPolyline(const std::vector<Vec2>& points, bool closed) {
-    if (points.size() == 1) addVertex(points[0]);
-    for (size_t i = 1; i < points.size(); ++i) addSegment(points[i - 1], points[i]);
-    if (closed && points.size() > 2) addSegment(points.back(), points.front());
+void Geometry::addPath(const std::vector<Vec2>& path) {
+    for (size_t i = 1; i < path.size(); ++i) segments.push_back({path[i - 1], path[i]});
 }
 
 Bounds Geometry::bounds() const {
     Bounds b;
     for (const Vec2& v : vertices) b.add(v);
+    for (const Segment& s : segments) {
+        b.add(s.a);
+        b.add(s.b);
+    }
     return b;
-}
-
-Geometry builtInSection() {
-    Geometry g;
-    // Outer contour: deck top, cantilever tips 200 thick, inclined outer webs, soffit.
-    g.addPolyline({{0, 2000}, {12000, 2000}, {12000, 1800}, {9800, 1550},
-                   {9300, 0}, {2700, 0}, {2200, 1550}, {0, 1800}},
-                  true);
-    // Two cells: top slab 250, bottom slab 220, centre web 400, haunched corners.
-    const std::vector<Vec2> left = {{3100, 220}, {5500, 220}, {5800, 520}, {5800, 1450},
-                                    {5500, 1750}, {2900, 1750}, {2650, 1600}};
-    std::vector<Vec2> right;
-    for (const Vec2& p : left) right.push_back({12000 - p.x, p.y});
-    g.addPolyline(left, true);
-    g.addPolyline(right, true);
-    return g;
 }
 
 }  // namespace standin

@@ -1,5 +1,5 @@
-// Drawing geometry of the stand-in CAD: what it shows and what a pick can snap to.
-// Plain code: no windows.h, unit-tested natively.
+// Drawing geometry of the stand-in CAD: what it shows and what a pick can snap to, in world
+// coordinates projected on XY. Plain code: no windows.h, unit-tested natively.
 #pragma once
 
 #include <vector>
@@ -22,23 +22,17 @@ struct Bounds {
     void add(Vec2 p);
 };
 
-// The drawn geometry: straight segments, plus the vertices an endpoint snap can catch
-// (segment ends, without duplicates).
+// The drawn geometry: straight segments (arcs and circles come in short steps), plus the
+// vertices an endpoint snap can catch, without duplicates, in drawing order.
 struct Geometry {
     std::vector<Segment> segments;
     std::vector<Vec2> vertices;
 
-    void addSegment(Vec2 a, Vec2 b);
-    // Adds the segments of a polyline through `points`, closing it back to the first point.
-    void addPolyline(const std::vector<Vec2>& points, bool closed);
-    Bounds bounds() const;
-
-private:
+    // The segments between consecutive points of `path`.
+    void addPath(const std::vector<Vec2>& path);
     void addVertex(Vec2 p);
+    // Of segments and vertices: an arc may reach beyond its polyline's vertices.
+    Bounds bounds() const;
 };
-
-// The built-in drawing: a two-cell box-girder bridge section in millimetres, deck 12000
-// wide and 2000 deep, x from 0 to 12000 and y from 0 (soffit) to 2000 (deck top).
-Geometry builtInSection();
 
 }  // namespace standin

@@ -79,19 +79,20 @@ AnswerScript parseAnswerScript(std::string_view text) {
             w.pop_back();
         }
         const std::string verb = lower(w[0]);
-        if (verb == "point") {
-            if (w.size() != 3 && w.size() != 4) {
-                fail("point needs X Y [Z]");
+        if (verb == "point" || verb == "entity") {
+            const bool point = verb == "point";
+            if (w.size() != 3 && !(point && w.size() == 4)) {
+                fail(point ? "point needs X Y [Z]" : "entity needs X Y");
                 continue;
             }
             const auto x = wholeNumber(w[1]);
             const auto y = wholeNumber(w[2]);
             const auto z = w.size() == 4 ? wholeNumber(w[3]) : std::optional<double>(0.0);
             if (!x || !y || !z) {
-                fail("point needs numbers");
+                fail(verb + " needs numbers");
                 continue;
             }
-            answer.kind = AnswerKind::Point;
+            answer.kind = point ? AnswerKind::Point : AnswerKind::Entity;
             answer.x = *x;
             answer.y = *y;
             answer.z = *z;

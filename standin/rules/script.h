@@ -18,6 +18,7 @@ enum class AnswerKind {
     User,     // leave this prompt to the person at the screen
     Keyword,  // `word` typed and Enter pressed
     Switch,   // not an answer: drawing number `drawing` becomes active once the script gets here
+    Entity,   // a click at x, y: selects at a GetEntity prompt, picks at a GetPoint prompt
 };
 
 struct Answer {
@@ -33,7 +34,7 @@ struct AnswerScript {
     std::vector<std::string> errors;  // "line N: why", one per line that was skipped
 };
 
-// One answer per line: "point X Y [Z]", "enter" (or "rightclick"), "esc", "user",
+// One answer per line: "point X Y [Z]", "entity X Y", "enter" (or "rightclick"), "esc", "user",
 // "keyword WORD", each optionally followed by "delay=MS"; or the step "switch N". Blank lines
 // and lines starting with # are skipped.
 AnswerScript parseAnswerScript(std::string_view text);

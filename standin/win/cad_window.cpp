@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "rules/entities.h"
 #include "rules/text.h"
 #include "win/com_util.h"
 #include "win/commands.h"
@@ -16,6 +17,10 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"PontiroStandinCad";
 constexpr UINT_PTR kAnswerTimer = 1;
+// Changes made through automation are shown once the calls pause: a client adding a hundred
+// marks gets one repaint, not one per call, as a drawing program would do.
+constexpr UINT_PTR kRedrawTimer = 2;
+constexpr UINT kRedrawDelayMs = 15;
 // A scripted answer without a delay comes through the queue at once: a timer would take
 // Wine's 10 ms minimum per prompt, which a run of thousands of prompts notices.
 constexpr UINT kAnswerNow = WM_APP + 1;
@@ -125,14 +130,20 @@ void CadWindow::redraw() {
     if (hwnd_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+void CadWindow::redrawSoon() {
+    if (hwnd_) SetTimer(hwnd_, kRedrawTimer, kRedrawDelayMs, nullptr);
+}
+
 PromptOutcome CadWindow::runPrompt(const std::wstring& prompt, const std::optional<std::vector<double>>& base,
-                                   std::vector<std::wstring> keywords) {
+                                   std::vector<std::wstring> keywords, PromptKind kind) {
     prompt_ = Prompt{};
+    prompt_.kind = kind;
     prompt_.text = prompt;
     prompt_.base = base;
     prompt_.keywords = std::move(keywords);
     const std::optional<Answer> scripted = session().nextAnswer();
     prompt_.active = true;
+    if (cursorInCanvas_) onMouseMove(cursor_.x, cursor_.y);  // the snap or the selection under the cursor
     // The window is not brought forward: a CAD asked for a point by another program leaves
     // that to the program, which activates it by its caption.
     redraw();
@@ -157,11 +168,32 @@ PromptOutcome CadWindow::runPrompt(const std::wstring& prompt, const std::option
     case PromptEnd::Enter: answer = outcome.keyword.empty() ? L"*Enter*" : outcome.keyword; break;
     case PromptEnd::Escape: answer = L"*Cancel*"; break;
     case PromptEnd::Closed: answer = L"*Closed*"; break;
+    case PromptEnd::Entity: {
+        const Entity& e = outcome.document->entities()[outcome.entity];
+        answer = widen(objectNameOf(e)) + L" " + hexHandle(e.handle);
+        break;
+    }
+    case PromptEnd::Miss: answer = L"*Nothing selected*"; break;
     }
     addHistory(prompt + answer);
     prompt_ = Prompt{};
+    hover_.reset();
     redraw();
     return outcome;
+}
+
+void CadWindow::showMessage(const std::wstring& text) {
+    // One history line per line of the text; the line breaks a client puts around it are no lines.
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        if (!line.empty()) addHistory(line);
+        start = end + 1;
+    }
+    redraw();
 }
 
 void CadWindow::scheduleAnswer(const std::optional<Answer>& scripted) {
@@ -178,7 +210,10 @@ void CadWindow::submitInput(const std::wstring& typed, const char* source, const
         // As the CAD does: the text is refused on the command line and the prompt stays.
         session().event("answer", fields + ",\"end\":\"refused\"");
         addHistory(prompt_.text + typed);
-        addHistory(prompt_.keywords.empty() ? L"Invalid point." : L"Point or option keyword required.");
+        if (prompt_.kind == PromptKind::Entity)
+            addHistory(prompt_.keywords.empty() ? L"Invalid selection." : L"Object or option keyword required.");
+        else
+            addHistory(prompt_.keywords.empty() ? L"Invalid point." : L"Point or option keyword required.");
         prompt_.typed.clear();
         redraw();
         if (std::string_view(source) == "script") scheduleAnswer(session().nextAnswer());
@@ -190,10 +225,36 @@ void CadWindow::submitInput(const std::wstring& typed, const char* source, const
     endPrompt(PromptEnd::Enter);
 }
 
+void CadWindow::clickAt(Vec2 at, double z, const char* source) {
+    const std::string fields = "\"source\":" + jsonString(source);
+    if (prompt_.kind == PromptKind::Point) {
+        session().event("answer", fields + ",\"end\":\"point\"");
+        endPrompt(PromptEnd::Point, at.x, at.y, z);
+        return;
+    }
+    // Point marks are no entities a selection takes: only the drawing's own are.
+    Document* document = session().activeDocument();
+    const auto picked = document ? pickEntity(document->entities(), at, pickBoxInDrawing()) : std::nullopt;
+    if (!picked) {
+        session().event("answer", fields + ",\"end\":\"miss\"");
+        endPrompt(PromptEnd::Miss, at.x, at.y);
+        return;
+    }
+    const Entity& e = document->entities()[*picked];
+    session().event("answer", fields + ",\"end\":\"entity\",\"handle\":" + jsonString(toUtf8(hexHandle(e.handle))) +
+                                  ",\"object_name\":" + jsonString(objectNameOf(e)));
+    prompt_.outcome.document = document;
+    prompt_.outcome.entity = *picked;
+    endPrompt(PromptEnd::Entity, at.x, at.y);
+}
+
 void CadWindow::endPrompt(PromptEnd end, double x, double y, double z) {
     if (!prompt_.active || prompt_.done) return;
     prompt_.done = true;
-    prompt_.outcome = {end, x, y, z, std::move(prompt_.outcome.keyword)};
+    prompt_.outcome.end = end;
+    prompt_.outcome.x = x;
+    prompt_.outcome.y = y;
+    prompt_.outcome.z = z;
 }
 
 void CadWindow::addHistory(const std::wstring& line) {
@@ -278,8 +339,13 @@ void CadWindow::onMouseMove(int x, int y) {
     const RECT canvas = canvasRect();
     cursorInCanvas_ = PtInRect(&canvas, cursor_) != FALSE;
     snapped_.reset();
+    hover_.reset();
     if (const Document* document = session().activeDocument(); document && cursorInCanvas_) {
-        snapped_ = snapToVertex(document->geometry().vertices, view_, {double(x), double(y)}, scaled(8));
+        // A selection takes the entity under the pick box, unsnapped; a point prompt snaps.
+        if (prompt_.active && prompt_.kind == PromptKind::Entity)
+            hover_ = pickEntity(document->entities(), view_.toDrawing({double(x), double(y)}), pickBoxInDrawing());
+        else
+            snapped_ = snapToVertex(document->geometry().vertices, view_, {double(x), double(y)}, scaled(8));
     }
     redraw();
 }
@@ -287,9 +353,7 @@ void CadWindow::onMouseMove(int x, int y) {
 void CadWindow::onLeftButtonDown(int x, int y) {
     onMouseMove(x, y);
     if (!prompt_.active || !cursorInCanvas_) return;
-    const Vec2 point = snapped_ ? *snapped_ : view_.toDrawing({double(x), double(y)});
-    session().event("answer", "\"source\":\"user\",\"end\":\"point\"");
-    endPrompt(PromptEnd::Point, point.x, point.y, 0);
+    clickAt(snapped_ ? *snapped_ : view_.toDrawing({double(x), double(y)}), 0, "user");
 }
 
 void CadWindow::onRightButtonUp() {
@@ -326,17 +390,21 @@ void CadWindow::onCommand(UINT id) {
 }
 
 void CadWindow::onTimer(UINT_PTR id) {
+    if (id == kRedrawTimer) {
+        KillTimer(hwnd_, kRedrawTimer);
+        redraw();
+    }
     if (id != kAnswerTimer) return;
     KillTimer(hwnd_, kAnswerTimer);
     if (!prompt_.active || !prompt_.scripted) return;
     const Answer answer = *prompt_.scripted;  // a refused keyword schedules the next one
     switch (answer.kind) {
-    case AnswerKind::Point: {
-        // Show the cross-hair where the scripted pick lands.
+    case AnswerKind::Point:
+    case AnswerKind::Entity: {
+        // Show the cross-hair where the scripted pick lands; the pick itself is not snapped.
         const Vec2 p = view_.toPixel({answer.x, answer.y});
         onMouseMove(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
-        session().event("answer", "\"source\":\"script\",\"end\":\"point\"");
-        endPrompt(PromptEnd::Point, answer.x, answer.y, answer.z);
+        clickAt({answer.x, answer.y}, answer.z, "script");
         break;
     }
     case AnswerKind::Enter:
@@ -398,11 +466,22 @@ void CadWindow::onPaint() {
             const Vec2 b = view_.toPixel(s.b);
             line(dc, a.x, a.y, b.x, b.y);
         }
+        // The entity a click would select, drawn over in the snap marker's colour.
+        if (hover_ && *hover_ < document->entities().size()) {
+            win::Pen hoverPen(CreatePen(PS_SOLID, std::max(2, scaled(3)), kSnapColor));
+            win::SelectionScope hoverSelection(dc, hoverPen.get());
+            const std::vector<Vec2> path = drawnPath(document->entities()[*hover_]);
+            for (size_t i = 1; i < path.size(); ++i) {
+                const Vec2 a = view_.toPixel(path[i - 1]);
+                const Vec2 b = view_.toPixel(path[i]);
+                line(dc, a.x, a.y, b.x, b.y);
+            }
+        }
         // Point entities in their colour, in the style pdmode selects.
         const PointStyle style = pointStyle(document->pdmode()).value_or(PointStyle{});
         const double half = scaled(7);
         win::SelectionScope brushSelection(dc, GetStockObject(NULL_BRUSH));
-        for (const auto& entity : document->entities()) {
+        for (const auto& entity : document->points()) {
             if (entity->erased()) continue;
             const Vec2 p = view_.toPixel(entity->position());
             const COLORREF color = indexColor(entity->color());
@@ -447,8 +526,11 @@ void CadWindow::onPaint() {
         }
         win::Pen crossPen(CreatePen(PS_SOLID, lineWidth, kCrossHairColor));
         win::SelectionScope crossSelection(dc, crossPen.get());
-        line(dc, canvas.left, cursor_.y, canvas.right, cursor_.y);
-        line(dc, cursor_.x, canvas.top, cursor_.x, canvas.bottom);
+        // A selection prompt shows the pick box alone, as the CAD does.
+        if (!prompt_.active || prompt_.kind != PromptKind::Entity) {
+            line(dc, canvas.left, cursor_.y, canvas.right, cursor_.y);
+            line(dc, cursor_.x, canvas.top, cursor_.x, canvas.bottom);
+        }
         win::SelectionScope hollow(dc, GetStockObject(NULL_BRUSH));
         const int box = scaled(4);
         Rectangle(dc, cursor_.x - box, cursor_.y - box, cursor_.x + box + 1, cursor_.y + box + 1);

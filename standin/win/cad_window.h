@@ -1,7 +1,7 @@
 // The stand-in's main window: the active drawing zoomed to fit, a cross-hair cursor with
-// endpoint snap, the point entities in their colour and pdmode style, a command line at
-// the bottom with the current prompt, what is typed at it and the cursor's drawing
-// coordinates, and a Window menu listing the open drawings.
+// endpoint snap (a pick box alone at a selection prompt), the point entities in their colour
+// and pdmode style, a command line at the bottom with the current prompt, what is typed at it
+// and the cursor's drawing coordinates, and a Window menu listing the open drawings.
 #pragma once
 
 #include <windows.h>
@@ -15,12 +15,18 @@
 
 namespace standin {
 
-enum class PromptEnd { Point, Enter, Escape, Closed };
+class Document;
+
+// What a prompt asks for: a point (GetPoint) or an entity (GetEntity).
+enum class PromptKind { Point, Entity };
+enum class PromptEnd { Point, Enter, Escape, Closed, Entity, Miss };
 
 struct PromptOutcome {
     PromptEnd end = PromptEnd::Closed;
-    double x = 0, y = 0, z = 0;
+    double x = 0, y = 0, z = 0;  // Point: the pick; Entity: the click
     std::wstring keyword;  // Enter: the keyword as declared, or "" for nothing typed
+    Document* document = nullptr;  // Entity: the drawing and the index of the entity selected
+    size_t entity = 0;
 };
 
 class CadWindow {
@@ -38,13 +44,17 @@ public:
     // The active drawing changed: new title and Window menu, zoom to fit, repaint.
     void documentChanged();
     void redraw();
+    // The same once the automation calls pause (a burst of them repaints once).
+    void redrawSoon();
 
     bool promptActive() const { return prompt_.active; }
     // Shows the prompt and runs a nested message loop until the user (or the answer script)
     // ends it; text typed at the command line counts only when it is one of `keywords`.
     // Incoming COM calls are served meanwhile.
     PromptOutcome runPrompt(const std::wstring& prompt, const std::optional<std::vector<double>>& base,
-                            std::vector<std::wstring> keywords);
+                            std::vector<std::wstring> keywords, PromptKind kind);
+    // A line of text on the command line's history (Utility.Prompt).
+    void showMessage(const std::wstring& text);
 
 private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -65,7 +75,10 @@ private:
     void scheduleAnswer(const std::optional<Answer>& scripted);
     // Enter (or Space, right-click, a scripted keyword) with `typed` on the command line.
     void submitInput(const std::wstring& typed, const char* source, const char* key);
+    // A pick at a point prompt, a selection at an entity prompt; `at` in drawing units.
+    void clickAt(Vec2 at, double z, const char* source);
     void endPrompt(PromptEnd end, double x = 0, double y = 0, double z = 0);
+    double pickBoxInDrawing() const { return scaled(4) / view_.pixelsPerUnit(); }
     void addHistory(const std::wstring& line);
     RECT canvasRect() const;
     int scaled(int pixelsAt96) const { return MulDiv(pixelsAt96, dpi_, 96); }
@@ -73,6 +86,7 @@ private:
 
     struct Prompt {
         bool active = false;
+        PromptKind kind = PromptKind::Point;
         bool done = false;
         std::wstring text;
         std::optional<std::vector<double>> base;
@@ -89,6 +103,7 @@ private:
     POINT cursor_{-1, -1};
     bool cursorInCanvas_ = false;
     std::optional<Vec2> snapped_;
+    std::optional<size_t> hover_;  // the entity a click would select, at an entity prompt
     Prompt prompt_;
     std::vector<std::wstring> history_;
 };

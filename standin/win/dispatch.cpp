@@ -1,6 +1,7 @@
 #include "win/dispatch.h"
 
 #include <cstdio>
+#include <cwchar>
 
 #include "rules/text.h"
 #include "win/com_util.h"
@@ -189,7 +190,9 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
             excepInfo->bstrDescription = Bstr(call.description()).release();
         }
     }
-    if (argErr && (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND)) *argErr = 0;
+    // rgvarg holds the arguments last first; a property put's value is at 0.
+    if (argErr && (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND))
+        *argErr = call.badArgumentIndex() ? params->cArgs - 1 - *call.badArgumentIndex() : 0;
 
     line += ",\"hr\":" + jsonString(hex(hr));
     if (hr == DISP_E_EXCEPTION) {
@@ -197,6 +200,14 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPAR
                 ",\"description\":" + jsonString(toUtf8(call.description()));
     }
     if (SUCCEEDED(hr) && result && V_VT(result) != VT_EMPTY) line += ",\"result\":" + variantJson(*result);
+    if (SUCCEEDED(hr) && call.argumentsWritten()) {
+        line += ",\"out\":[";
+        for (UINT i = 0; i < params->cArgs; ++i) {
+            if (i > 0) line += ",";
+            line += variantJson(params->rgvarg[params->cArgs - 1 - i]);
+        }
+        line += "]";
+    }
     if (s.journals(hr)) s.journal().write(line + "}");
     s.afterCall(n);
     return hr;
@@ -259,6 +270,12 @@ HRESULT makeDoubleArray(const std::vector<double>& values, VARIANT* out) {
     V_VT(out) = VT_ARRAY | VT_R8;
     V_ARRAY(out) = array.release();
     return S_OK;
+}
+
+std::wstring hexHandle(std::uint64_t handle) {
+    wchar_t buffer[24];
+    std::swprintf(buffer, 24, L"%llX", static_cast<unsigned long long>(handle));
+    return buffer;
 }
 
 std::optional<std::wstring> readText(const VARIANT& v) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -31,6 +32,8 @@ public:
     // (how script languages pass variables) is followed to the VARIANT it points at.
     UINT count() const;
     const VARIANT& arg(UINT i) const;
+    // The argument as passed, by-reference wrapper included: where out-arguments are written.
+    VARIANT& rawArg(UINT i) const { return params_->rgvarg[params_->cArgs - 1 - i]; }
     bool omitted(UINT i) const;  // left out: absent, or VT_ERROR DISP_E_PARAMNOTFOUND
     // The value of a property put.
     const VARIANT* putValue() const;
@@ -38,6 +41,16 @@ public:
 
     // Ends the member with an error the client reads from EXCEPINFO.
     [[nodiscard]] HRESULT fail(HRESULT scode, const std::wstring& description);
+    // Argument i has a shape the member cannot take: DISP_E_TYPEMISMATCH, and the client's
+    // puArgErr names it, as a server with a type library answers.
+    [[nodiscard]] HRESULT badArgument(UINT i) {
+        badArgument_ = i;
+        return DISP_E_TYPEMISMATCH;
+    }
+    std::optional<UINT> badArgumentIndex() const { return badArgument_; }
+    // The member wrote into by-reference arguments: the journal shows them after the call.
+    void wroteArguments() { wroteArguments_ = true; }
+    bool argumentsWritten() const { return wroteArguments_; }
     HRESULT scode() const { return scode_; }
     const std::wstring& description() const { return description_; }
 
@@ -47,6 +60,8 @@ private:
     VARIANT* result_;
     HRESULT scode_ = S_OK;
     std::wstring description_;
+    std::optional<UINT> badArgument_;
+    bool wroteArguments_ = false;
 };
 
 // Private interface id: an object passed back to the stand-in answers it only when it is
@@ -94,6 +109,8 @@ std::string describeObject(IDispatch* dispatch);
 std::optional<std::vector<double>> readPoint(const VARIANT& v);
 // A new VT_ARRAY|VT_R8 of the values.
 [[nodiscard]] HRESULT makeDoubleArray(const std::vector<double>& values, VARIANT* out);
+// An entity handle as the CAD writes it: hexadecimal, capitals, no leading zeros.
+std::wstring hexHandle(std::uint64_t handle);
 // Text from VT_BSTR or VT_BSTR|VT_BYREF.
 std::optional<std::wstring> readText(const VARIANT& v);
 

@@ -104,6 +104,7 @@ std::string valueJson(const VARIANT& v, int depth) {
     if ((vt & VT_BYREF) != 0 && (vt & ~VT_BYREF) == VT_VARIANT) {
         return V_VARIANTREF(&v) ? valueJson(*V_VARIANTREF(&v), depth + 1) : "null";
     }
+    if ((vt & VT_BYREF) != 0 && !V_BYREF(&v)) return "null";
     if (vt & VT_ARRAY) {
         SAFEARRAY* array = (vt & VT_BYREF) ? (V_ARRAYREF(&v) ? *V_ARRAYREF(&v) : nullptr) : V_ARRAY(&v);
         return arrayJson(array, vt & VT_TYPEMASK, depth);

@@ -1,5 +1,6 @@
 #include "win/objects.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <utility>
@@ -8,13 +9,14 @@
 #include "rules/view.h"
 #include "win/cad_window.h"
 #include "win/com_util.h"
+#include "win/entities.h"
 #include "win/session.h"
 
 namespace standin {
 namespace {
 
 void redraw() {
-    if (CadWindow* window = session().window()) window->redraw();
+    if (CadWindow* window = session().window()) window->redrawSoon();
 }
 
 HRESULT returnObject(Call& call, IDispatch* object) {
@@ -49,12 +51,6 @@ std::optional<long> readInteger(const VARIANT& v) {
     Variant copy;
     if (FAILED(VariantChangeType(copy.get(), const_cast<VARIANT*>(&v), 0, VT_I4))) return std::nullopt;
     return V_I4(copy.get());
-}
-
-std::wstring hexHandle(int handle) {
-    wchar_t buffer[16];
-    std::swprintf(buffer, 16, L"%X", handle);
-    return buffer;
 }
 
 // The entities of an AppendItems argument: VT_ARRAY of VT_DISPATCH or of VARIANTs holding
@@ -171,7 +167,7 @@ constexpr std::array kEntityMembers = {
     MemberName{L"ObjectName", kEntObjectName}};
 }  // namespace
 
-PointEntity::PointEntity(Document* owner, int handle, double x, double y, double z)
+PointEntity::PointEntity(Document* owner, std::uint64_t handle, double x, double y, double z)
     : DispatchObject(L"Point", kEntityMembers), owner_(owner), handle_(handle), x_(x), y_(y), z_(z) {}
 
 std::string PointEntity::describe() const {
@@ -266,10 +262,11 @@ HRESULT Group::invokeMember(DISPID id, Call& call) {
 // ---- Utility ----
 
 namespace {
-enum UtilityMember : DISPID { kUtilGetPoint = 1, kUtilInitializeUserInput, kUtilGetInput };
+enum UtilityMember : DISPID { kUtilGetPoint = 1, kUtilInitializeUserInput, kUtilGetInput, kUtilGetEntity, kUtilPrompt };
 constexpr std::array kUtilityMembers = {MemberName{L"GetPoint", kUtilGetPoint},
                                         MemberName{L"InitializeUserInput", kUtilInitializeUserInput},
-                                        MemberName{L"GetInput", kUtilGetInput}};
+                                        MemberName{L"GetInput", kUtilGetInput}, MemberName{L"GetEntity", kUtilGetEntity},
+                                        MemberName{L"Prompt", kUtilPrompt}};
 }  // namespace
 
 Utility::Utility(Document* owner) : DispatchObject(L"Utility", kUtilityMembers), owner_(owner) {}
@@ -278,6 +275,15 @@ HRESULT Utility::invokeMember(DISPID id, Call& call) {
     switch (id) {
     case kUtilGetPoint:
         return getPoint(call);
+    case kUtilGetEntity:
+        return getEntity(call);
+    case kUtilPrompt: {
+        if (call.count() != 1) return DISP_E_BADPARAMCOUNT;
+        const auto text = readText(call.arg(0));
+        if (!text) return call.fail(kErrInvalidArgument, L"Invalid argument: prompt");
+        if (CadWindow* window = session().window()) window->showMessage(*text);
+        return S_OK;
+    }
     case kUtilInitializeUserInput: {
         // The bits (no null input and the like) are journalled only: the keywords are what
         // the stand-in acts on.
@@ -317,7 +323,7 @@ HRESULT Utility::getPoint(Call& call) {
     // A prompt is already waiting (another client's): the CAD is busy.
     if (!window || window->promptActive()) return RPC_E_CALL_REJECTED;
     // Keywords hold for one prompt, as the CAD's do.
-    const PromptOutcome outcome = window->runPrompt(prompt, base, std::exchange(keywords_, {}));
+    const PromptOutcome outcome = window->runPrompt(prompt, base, std::exchange(keywords_, {}), PromptKind::Point);
     session().runScriptSwitches();
     switch (outcome.end) {
     case PromptEnd::Point:
@@ -327,6 +333,58 @@ HRESULT Utility::getPoint(Call& call) {
         return call.fail(kErrUserInput, L"User input is a keyword");
     case PromptEnd::Escape:
         return call.fail(static_cast<HRESULT>(session().config().escScode), L"Canceled by the user");
+    case PromptEnd::Closed:
+    default:
+        return call.fail(kErrWindowClosed, L"The CAD window was closed");
+    }
+}
+
+// The object and the clicked point go back through the first two arguments, which must be
+// variables: the object's a VT_DISPATCH or a VARIANT, the point's a VARIANT.
+HRESULT Utility::getEntity(Call& call) {
+    if (call.count() < 2 || call.count() > 3) return DISP_E_BADPARAMCOUNT;
+    VARIANT& object = call.rawArg(0);
+    VARIANT& point = call.rawArg(1);
+    if (!(V_VT(&object) == (VT_BYREF | VT_DISPATCH) || V_VT(&object) == (VT_BYREF | VT_VARIANT)) || !V_BYREF(&object))
+        return call.badArgument(0);
+    if (V_VT(&point) != (VT_BYREF | VT_VARIANT) || !V_VARIANTREF(&point)) return call.badArgument(1);
+    std::wstring prompt;
+    if (!call.omitted(2)) {
+        const auto text = readText(call.arg(2));
+        if (!text) return call.fail(kErrInvalidArgument, L"Invalid argument: prompt");
+        prompt = *text;
+    }
+    CadWindow* window = session().window();
+    if (!window || window->promptActive()) return RPC_E_CALL_REJECTED;
+    const PromptOutcome outcome = window->runPrompt(prompt, std::nullopt, std::exchange(keywords_, {}), PromptKind::Entity);
+    session().runScriptSwitches();
+    switch (outcome.end) {
+    case PromptEnd::Entity: {
+        DrawingEntity* entity = outcome.document ? outcome.document->entityObject(outcome.entity) : nullptr;
+        if (!entity) return call.fail(kErrWindowClosed, L"The drawing was closed");
+        Variant picked;
+        if (const HRESULT hr = makeDoubleArray({outcome.x, outcome.y, 0}, picked.get()); FAILED(hr)) return hr;
+        VariantClear(V_VARIANTREF(&point));
+        picked.detachTo(V_VARIANTREF(&point));
+        entity->AddRef();
+        if (V_VT(&object) == (VT_BYREF | VT_DISPATCH)) {
+            if (IDispatch* old = std::exchange(*V_DISPATCHREF(&object), entity)) old->Release();
+        } else {
+            VariantClear(V_VARIANTREF(&object));
+            V_VT(V_VARIANTREF(&object)) = VT_DISPATCH;
+            V_DISPATCH(V_VARIANTREF(&object)) = entity;
+        }
+        call.wroteArguments();
+        return S_OK;
+    }
+    case PromptEnd::Miss:
+        return call.fail(DISP_E_EXCEPTION, L"Nothing selected");
+    case PromptEnd::Enter:
+        lastInput_ = outcome.keyword;
+        return call.fail(kErrUserInput, L"User input is a keyword");
+    case PromptEnd::Escape:
+        return call.fail(static_cast<HRESULT>(session().config().escScode), L"Canceled by the user");
+    case PromptEnd::Point:
     case PromptEnd::Closed:
     default:
         return call.fail(kErrWindowClosed, L"The CAD window was closed");
@@ -353,8 +411,9 @@ HRESULT ModelSpace::invokeMember(DISPID id, Call& call) {
         return returnObject(call, entity.Get());
     }
     case kMsCount: {
-        long count = 0;
-        for (const auto& entity : owner_->entities()) count += entity->erased() ? 0 : 1;
+        // The drawing's own entities and the point marks not erased, as the CAD counts them.
+        long count = static_cast<long>(owner_->entities().size());
+        for (const auto& point : owner_->points()) count += point->erased() ? 0 : 1;
         return returnLong(call, count);
     }
     default:
@@ -431,12 +490,22 @@ constexpr std::array kDocumentMembers = {
     MemberName{L"FullName", kDocFullName}, MemberName{L"Application", kDocApplication}};
 }  // namespace
 
-Document::Document(std::wstring name, std::wstring fullName, Geometry geometry)
+Document::Document(std::wstring name, std::wstring fullName, std::vector<Entity> entities)
     : DispatchObject(L"Document", kDocumentMembers), name_(std::move(name)), fullName_(std::move(fullName)),
-      geometry_(std::move(geometry)) {
+      entities_(std::move(entities)), geometry_(drawingOf(entities_)) {
+    for (const Entity& e : entities_) nextHandle_ = std::max(nextHandle_, e.handle + 1);
     utility_ = win::makeComObject<Utility>(this);
     modelSpace_ = win::makeComObject<ModelSpace>(this);
     groupsObject_ = win::makeComObject<Groups>(this);
+}
+
+Document::~Document() = default;
+
+DrawingEntity* Document::entityObject(size_t index) {
+    if (index >= entities_.size()) return nullptr;
+    if (entityObjects_.size() < entities_.size()) entityObjects_.resize(entities_.size());
+    if (!entityObjects_[index]) entityObjects_[index] = makeEntityObject(this, index);
+    return entityObjects_[index].Get();
 }
 
 std::string Document::describe() const {
@@ -445,7 +514,7 @@ std::string Document::describe() const {
 
 ComPtr<PointEntity> Document::addPoint(double x, double y, double z) {
     ComPtr<PointEntity> entity = win::makeComObject<PointEntity>(this, nextHandle_++, x, y, z);
-    entities_.push_back(entity);
+    points_.push_back(entity);
     return entity;
 }
 

@@ -5,10 +5,11 @@
 
 #include <wrl/client.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "rules/geometry.h"
+#include "rules/entities.h"
 #include "win/dispatch.h"
 
 namespace standin {
@@ -31,6 +32,7 @@ constexpr HRESULT kErrKeyNotFound = static_cast<HRESULT>(0x80210109);  // Groups
 constexpr HRESULT kErrInvalidArgument = E_INVALIDARG;
 
 class Document;
+class DrawingEntity;
 
 class Application final : public DispatchObject {
 public:
@@ -42,11 +44,11 @@ protected:
 
 class PointEntity final : public DispatchObject {
 public:
-    PointEntity(Document* owner, int handle, double x, double y, double z);
+    PointEntity(Document* owner, std::uint64_t handle, double x, double y, double z);
     std::string describe() const override;
 
     Document* owner() const { return owner_; }
-    int handle() const { return handle_; }
+    std::uint64_t handle() const { return handle_; }
     Vec2 position() const { return {x_, y_}; }
     int color() const { return color_; }
     bool erased() const { return erased_; }
@@ -57,7 +59,7 @@ protected:
 
 private:
     Document* owner_;
-    int handle_;
+    std::uint64_t handle_;
     double x_, y_, z_;
     int color_ = 256;  // ByLayer, drawn white
     bool erased_ = false;
@@ -94,6 +96,7 @@ protected:
 
 private:
     HRESULT getPoint(Call& call);
+    HRESULT getEntity(Call& call);
 
     Document* owner_;
     std::vector<std::wstring> keywords_;  // InitializeUserInput's, for the next prompt only
@@ -124,19 +127,24 @@ private:
     Document* owner_;
 };
 
-// A drawing: its geometry, its point entities, its groups and its point display mode.
+// A drawing: its entities and what they draw, its point marks, its groups and its point display
+// mode.
 // Documents stay alive until the process ends (the session holds them), so the objects
 // reached through one may keep a plain pointer back to it.
 class Document final : public DispatchObject {
 public:
-    Document(std::wstring name, std::wstring fullName, Geometry geometry);
+    Document(std::wstring name, std::wstring fullName, std::vector<Entity> entities);
+    ~Document() override;
     std::string describe() const override;
 
     const std::wstring& name() const { return name_; }
     const std::wstring& fullName() const { return fullName_; }
+    const std::vector<Entity>& entities() const { return entities_; }
     const Geometry& geometry() const { return geometry_; }
+    // The automation object of entity `index`: the same one every time it is asked for.
+    DrawingEntity* entityObject(size_t index);
     int pdmode() const { return pdmode_; }
-    const std::vector<ComPtr<PointEntity>>& entities() const { return entities_; }
+    const std::vector<ComPtr<PointEntity>>& points() const { return points_; }
     std::vector<ComPtr<Group>>& groups() { return groups_; }
 
     ComPtr<PointEntity> addPoint(double x, double y, double z);
@@ -154,10 +162,12 @@ private:
     bool closed_ = false;
     std::wstring name_;
     std::wstring fullName_;
-    Geometry geometry_;
+    std::vector<Entity> entities_;
+    Geometry geometry_;  // drawn from entities_
+    std::vector<ComPtr<DrawingEntity>> entityObjects_;  // made when first selected
     int pdmode_ = 0;
-    int nextHandle_ = 0x200;
-    std::vector<ComPtr<PointEntity>> entities_;
+    std::uint64_t nextHandle_ = 0x200;  // after the drawing's own entities'
+    std::vector<ComPtr<PointEntity>> points_;
     std::vector<ComPtr<Group>> groups_;
     ComPtr<Utility> utility_;
     ComPtr<ModelSpace> modelSpace_;

@@ -155,13 +155,13 @@ bool Session::start(const Options& options) {
         !options.secondDrawingPath.empty()) {
         return false;
     }
-    firstGeometry_ = first->geometry;
+    firstEntities_ = first->entities;
     firstName_ = first->name;
     firstFullName_ = first->fullName;
     if (!config_.noDrawing) {
-        Document* active = openDocument(firstName_, firstFullName_, firstGeometry_);
+        Document* active = openDocument(firstName_, firstFullName_, firstEntities_);
         // The second drawing is open in the background: the first stays the active one.
-        if (second) openDocument(second->name, second->fullName, std::move(second->geometry));
+        if (second) openDocument(second->name, second->fullName, std::move(second->entities));
         active_ = active;
     }
     return true;
@@ -170,21 +170,22 @@ bool Session::start(const Options& options) {
 std::optional<Session::Drawing> Session::readDrawing(const std::string& path) {
     const std::wstring widePath = widen(path);
     const auto text = readFile(widePath);
-    DxfResult dxf = text ? readDxf(*text) : DxfResult{{}, 0, "cannot read the file"};
-    if (dxf.error.empty() && !dxf.geometry.vertices.empty()) {
-        event("drawing", "\"path\":" + jsonString(path) + ",\"entities\":" + std::to_string(dxf.entitiesRead) +
-                             ",\"vertices\":" + std::to_string(dxf.geometry.vertices.size()) +
-                             ",\"first_vertices\":" + verticesJson(dxf.geometry.vertices, 5));
-        return Drawing{std::move(dxf.geometry), fileName(widePath), widePath};
+    DxfResult dxf = text ? readDxf(*text) : DxfResult{{}, "cannot read the file"};
+    if (dxf.error.empty() && !dxf.entities.empty()) {
+        const Geometry geometry = drawingOf(dxf.entities);
+        event("drawing", "\"path\":" + jsonString(path) + ",\"entities\":" + std::to_string(dxf.entities.size()) +
+                             ",\"vertices\":" + std::to_string(geometry.vertices.size()) +
+                             ",\"first_vertices\":" + verticesJson(geometry.vertices, 5));
+        return Drawing{std::move(dxf.entities), fileName(widePath), widePath};
     }
-    const std::string why = dxf.error.empty() ? "no LINE or polyline with vertices" : dxf.error;
+    const std::string why = dxf.error.empty() ? "no LINE, CIRCLE or polyline with vertices" : dxf.error;
     event("drawing", "\"path\":" + jsonString(path) + ",\"error\":" + jsonString(why));
     report(L"cadstandin: cannot show " + widePath + L": " + widen(why));
     return std::nullopt;
 }
 
-Document* Session::openDocument(const std::wstring& name, const std::wstring& fullName, Geometry geometry) {
-    ComPtr<Document> document = win::makeComObject<Document>(name, fullName, std::move(geometry));
+Document* Session::openDocument(const std::wstring& name, const std::wstring& fullName, std::vector<Entity> entities) {
+    ComPtr<Document> document = win::makeComObject<Document>(name, fullName, std::move(entities));
     documents_.push_back(document);
     active_ = document.Get();
     // Open drawings are also in the running object table under their path, as documents
@@ -214,12 +215,12 @@ void Session::afterCall(int n) {
     }
     if (config_.secondDrawingAfterCall == n) {
         const std::wstring name = L"Drawing" + std::to_wstring(documents_.size() + 1) + L".dxf";
-        openDocument(name, dataFolder() + L"\\" + name, firstGeometry_);
+        openDocument(name, dataFolder() + L"\\" + name, firstEntities_);
         event("fault", "\"fault\":\"second_drawing\",\"name\":" + jsonString(toUtf8(name)));
     }
     if (config_.closeDrawingAfterCall == n && active_) closeActiveDocument();
     if (config_.openDrawingAfterCall == n && !active_) {
-        openDocument(firstName_, firstFullName_, firstGeometry_);
+        openDocument(firstName_, firstFullName_, firstEntities_);
         event("fault", "\"fault\":\"open_drawing\",\"name\":" + jsonString(toUtf8(firstName_)));
     }
     if (config_.busyAfterCall == n && n > 0 && config_.busyMs > 0) {

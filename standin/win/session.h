@@ -85,12 +85,12 @@ public:
 
 private:
     struct Drawing {
-        Geometry geometry;
+        std::vector<Entity> entities;
         std::wstring name, fullName;
     };
     // The drawing a DXF file holds; empty (the journal says why) when it cannot be shown.
     std::optional<Drawing> readDrawing(const std::string& path);
-    Document* openDocument(const std::wstring& name, const std::wstring& fullName, Geometry geometry);
+    Document* openDocument(const std::wstring& name, const std::wstring& fullName, std::vector<Entity> entities);
     void closeActiveDocument();
 
     Options options_;
@@ -110,7 +110,7 @@ private:
     static bool hits(const std::optional<MemberCall>& target, int& seen, const wchar_t* object, const wchar_t* member);
     std::wstring firstName_, firstFullName_;
     Document* active_ = nullptr;
-    Geometry firstGeometry_;
+    std::vector<Entity> firstEntities_;
     CadWindow* window_ = nullptr;
 };
 

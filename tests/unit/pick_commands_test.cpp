@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "cad/cad_class.h"
+#include "cad/outline_rules.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <sstream>
 #include <tuple>
 
@@ -17,8 +19,28 @@ using namespace cad;
 
 constexpr std::int32_t kOther = -2147417848;  // 0x80010108, object disconnected
 
+// An entity GetEntity can select: what its properties answer.
+struct FakeEntity {
+    std::wstring name = L"AcDbPolyline";
+    std::vector<double> coordinates = {};
+    bool closed = true;
+    std::vector<double> bulges = {};  // missing ones are 0
+    Point3 normal = {0, 0, 1};
+    Point3 center = {};
+    double radius = 0;
+    bool bulgesRefused = false;  // a fitted polyline: GetBulge fails
+};
+
+// A selection: the entity clicked and where, or the number GetEntity fails with.
+struct FakeSelection {
+    FakeEntity entity = {};
+    Point2 at = {};
+    std::int32_t failNumber = 0;
+};
+
 // Scripted picks, then Enter; the failNth-th call of failMember fails with failNumber. The
-// prompts numbered in takeBackAt answer the keyword U instead of a pick.
+// prompts numbered in keywordsAt answer that keyword instead of a pick (takeBackAt: U); each P
+// takes the next selection.
 struct FakeCad : CadLink {
     FakeCad(std::vector<Point3> picks, std::string failMember = "", int failNth = 1, std::int32_t failNumber = kOther)
         : picks(std::move(picks)), failMember(std::move(failMember)), failNth(failNth), failNumber(failNumber) {}
@@ -30,8 +52,12 @@ struct FakeCad : CadLink {
     std::map<std::string, int> counts;
     int lastId = 0;
     std::vector<int> takeBackAt;
+    std::map<int, std::wstring> keywordsAt;
+    std::vector<FakeSelection> selections;
+    std::vector<std::wstring> drawingGroups = {L"g"};  // the groups the active drawing has
     int promptsSeen = 0;
     std::wstring typed;  // what GetInput answers
+    std::map<int, FakeEntity> entities;
 
     std::optional<CadError> call(const std::string& member, const std::wstring& args) {
         log.push_back(std::wstring(member.begin(), member.end()) + L" " + args);
@@ -41,11 +67,19 @@ struct FakeCad : CadLink {
     }
     static CadStatus status(std::optional<CadError> e) { return e ? CadStatus(*e) : cadOk(); }
     static std::wstring id(const std::shared_ptr<void>& p) { return std::to_wstring(*static_cast<int*>(p.get())); }
+    const FakeEntity& entity(const EntityRef& e) { return entities.at(*static_cast<int*>(e.object.get())); }
+    template <class T>
+    CadResult<T> read(const char* member, const EntityRef& e, T value) {
+        if (auto error = call(member, id(e.object))) return *error;
+        return value;
+    }
 
     void connect() override { call("connect", L""); }
     CadResult<Point3> getPoint(std::wstring_view prompt) override {
         if (auto e = call("getPoint", std::wstring(prompt))) return *e;
-        typed = std::ranges::count(takeBackAt, ++promptsSeen) ? (promptsSeen % 2 ? L"u" : L"U") : L"";
+        ++promptsSeen;
+        typed = std::ranges::count(takeBackAt, promptsSeen) ? (promptsSeen % 2 ? L"u" : L"U") : L"";
+        if (keywordsAt.contains(promptsSeen)) typed = keywordsAt[promptsSeen];
         if (picks.empty() || !typed.empty()) return CadError{kEndOfInputCancel, L"end"};
         const Point3 p = picks.front();
         picks.erase(picks.begin());
@@ -58,15 +92,41 @@ struct FakeCad : CadLink {
         if (auto e = call("getInput", L"")) return *e;
         return typed;
     }
-    CadResult<EntityRef> addPoint(double x, double y, double z) override {
-        std::wostringstream s;
-        s << x << L' ' << y << L' ' << z;
-        if (auto e = call("addPoint", s.str())) return *e;
-        return EntityRef{std::make_shared<int>(++lastId)};
+    CadResult<Selection> getEntity(std::wstring_view prompt) override {
+        if (auto e = call("getEntity", std::wstring(prompt))) return *e;
+        if (selections.empty()) return CadError{kEndOfInputEscape, L"none"};
+        const FakeSelection next = selections.front();
+        selections.erase(selections.begin());
+        if (next.failNumber) return CadError{next.failNumber, L"x"};
+        entities[++lastId] = next.entity;
+        return Selection{EntityRef{std::make_shared<int>(lastId)}, {next.at.x, next.at.y, 0}};
     }
-    CadStatus setColor(const EntityRef& e, std::int16_t c) override {
-        return status(call("setColor", id(e.object) + L" " + std::to_wstring(c)));
+    CadStatus prompt(std::wstring_view text) override { return status(call("prompt", std::wstring(text))); }
+    Marks addPoints(std::span<const Point2> points, std::int16_t colour) override {
+        Marks marks;
+        for (const Point2& p : points) {
+            std::wostringstream s;
+            s << p.x << L' ' << p.y << L' ' << 0;
+            if (auto e = call("addPoint", s.str())) return marks.failure = *e, marks;
+            EntityRef mark{std::make_shared<int>(++lastId)};
+            if (auto e = call("setColor", id(mark.object) + L" " + std::to_wstring(colour))) return marks.failure = *e, marks;
+            marks.made.push_back(mark);
+        }
+        return marks;
     }
+    CadResult<std::wstring> objectName(const EntityRef& e) override { return read("objectName", e, entity(e).name); }
+    CadResult<std::vector<double>> coordinates(const EntityRef& e) override {
+        return read("coordinates", e, entity(e).coordinates);
+    }
+    CadResult<bool> closed(const EntityRef& e) override { return read("closed", e, entity(e).closed); }
+    CadResult<double> bulge(const EntityRef& e, int i) override {
+        const FakeEntity& f = entity(e);
+        if (f.bulgesRefused) return CadError{kEndOfInputFail, L"refused"};
+        return read("bulge", e, std::size_t(i) < f.bulges.size() ? f.bulges[i] : 0.0);
+    }
+    CadResult<Point3> normal(const EntityRef& e) override { return read("normal", e, entity(e).normal); }
+    CadResult<Point3> center(const EntityRef& e) override { return read("center", e, entity(e).center); }
+    CadResult<double> radius(const EntityRef& e) override { return read("radius", e, entity(e).radius); }
     CadStatus deleteEntity(const EntityRef& e) override { return status(call("deleteEntity", id(e.object))); }
     CadStatus setVariable(std::wstring_view name, std::int16_t v) override {
         return status(call("setVariable", std::wstring(name) + L" " + std::to_wstring(v)));
@@ -77,8 +137,9 @@ struct FakeCad : CadLink {
     }
     CadResult<std::optional<GroupRef>> findGroup(std::wstring_view name) override {
         if (auto e = call("findGroup", std::wstring(name))) return *e;
-        if (name != L"g") return std::optional<GroupRef>();
-        return std::optional(GroupRef{std::make_shared<int>(0)});
+        const auto at = std::ranges::find(drawingGroups, name);
+        if (at == drawingGroups.end()) return std::optional<GroupRef>();
+        return std::optional(GroupRef{std::make_shared<int>(-static_cast<int>(at - drawingGroups.begin()))});
     }
     CadStatus appendItems(const GroupRef& group, std::span<const EntityRef> items) override {
         std::wstring args = id(group.object) + L":";
@@ -135,7 +196,7 @@ TEST(InitialiseOrigin, Table) {
     for (const auto& r : rows) {
         SCOPED_TRACE(testing::Message() << r.failMember << " " << r.number);
         FakeCad cad({{100, 50, 7}}, r.failMember, 1, r.number);
-        PickState state{{1, 2, 0}, std::nullopt, L""};
+        PickState state;
         std::size_t clearedAt = 99;
         const auto o = initialiseOrigin(cad, state, [&] { clearedAt = cad.log.size(); },
                                         [] { return 0.7055475f; });
@@ -145,9 +206,11 @@ TEST(InitialiseOrigin, Table) {
         EXPECT_EQ(shown(o), r.error ? stop(kUnknownError) : L"");
         EXPECT_EQ(o.enablePickNodes, !*r.failMember);
         // The origin and the group change together, and only when the whole run succeeded.
-        EXPECT_EQ(state.origin, (!*r.failMember ? Point3{100, 50, 0} : Point3{1, 2, 0}));
-        EXPECT_EQ(state.nodeGroup.has_value(), !*r.failMember);
-        EXPECT_EQ(state.nodeGroupName, !*r.failMember ? L".7055475" : L"");
+        ASSERT_EQ(state.origins.size(), !*r.failMember ? 1u : 0u);
+        if (!*r.failMember) {
+            EXPECT_EQ(state.origins[0].point, (Point3{100, 50, 0}));
+            EXPECT_EQ(state.origins[0].groupName, L".7055475");
+        }
     }
 }
 
@@ -169,8 +232,10 @@ TEST(InitialiseOrigin, RefusedGroupNameIsDrawnAgain) {
             EXPECT_NE(names[0], names[1]);
         }
         EXPECT_EQ(shown(o), r.ok ? L"" : stop(kUnknownError));
-        EXPECT_EQ(state.nodeGroup.has_value(), r.ok);
-        EXPECT_EQ(L"addGroup " + state.nodeGroupName, r.ok ? names.back() : L"addGroup ");
+        EXPECT_EQ(state.origins.size(), r.ok ? 1u : 0u);
+        if (r.ok) {
+            EXPECT_EQ(L"addGroup " + state.origins[0].groupName, names.back());
+        }
     }
 }
 
@@ -275,8 +340,8 @@ TEST(PickNodes, Table) {
         SCOPED_TRACE(testing::Message() << "row " << i);
         FakeCad cad(r.picks, r.failMember, r.failNth, r.failNumber);
         cad.takeBackAt = r.takeBackAt;
-        const PickState state{{100, 50, 0}, r.withGroup ? std::optional(GroupRef{std::make_shared<int>(0)}) : std::nullopt,
-                              r.groupName};
+        PickState state;
+        if (r.withGroup) state.origins.push_back({{100, 50, 0}, r.groupName});
         std::size_t reads = 0;
         std::vector<std::wstring> live;
         const auto o = pickNodes(cad, state, {r.scale, [&] { return r.decimals[reads++ % r.decimals.size()]; }, L".",
@@ -289,7 +354,7 @@ TEST(PickNodes, Table) {
         }
         std::vector<int> expectedNodes = r.promptedNodes;
         for (int k = 1; r.promptedNodes.empty() && k <= r.prompts; ++k) expectedNodes.push_back(k);
-        const wchar_t* ending = r.failMember == "initializeUserInput" ? L"节点(右键或回车结束) " : L"节点(右键或回车结束) [放弃(U)] ";
+        const wchar_t* ending = r.failMember == "initializeUserInput" ? L"节点(右键或回车结束) " : L"节点(右键或回车结束) [放弃(U)/轮廓(P)] ";
         std::vector<std::wstring> expectedPrompts, prompts, appends;
         for (int k : expectedNodes) expectedPrompts.push_back(L"getPoint 点取第" + std::to_wstring(k) + ending);
         std::wstring deleted;
@@ -311,6 +376,186 @@ TEST(PickNodes, Table) {
         for (int k = r.firstGrouped; k < r.firstGrouped + r.grouped; ++k) expectedAppends.back() += L" " + std::to_wstring(k);
         EXPECT_EQ(appends, expectedAppends);
     }
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<Point2> around(Point2 centre, double radius, double firstDegrees, double stepDegrees, int count) {
+    std::vector<Point2> points;
+    for (int j = 0; j < count; ++j) {
+        const double a = (firstDegrees + stepDegrees * j) * std::numbers::pi / 180;
+        points.push_back({centre.x + radius * std::cos(a), centre.y + radius * std::sin(a)});
+    }
+    return points;
+}
+
+// Polylines' and circles' nodes in list order: rotated to the click, reversed from the nearer end,
+// arcs split into 15° steps either way round, repeated vertices taken once.
+TEST(OutlineNodes, Table) {
+    const auto join = [](std::initializer_list<std::vector<Point2>> parts) {
+        std::vector<Point2> all;
+        for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+        return all;
+    };
+    struct Row {
+        std::vector<Point2> vertices;
+        std::vector<double> bulges;
+        bool closed;
+        Point2 click;
+        std::vector<Point2> nodes;
+        double tolerance = 1e-9;
+    };
+    const Row rows[] = {
+        {{{0, 0}, {10, 0}, {20, 5}}, {}, false, {9, 1}, {{0, 0}, {10, 0}, {20, 5}}},
+        // A half circle counterclockwise from (0,0) to (10,0) passes below: 11 points between.
+        {{{0, 0}, {10, 0}}, {1}, false, {0, 0}, join({{{0, 0}}, around({5, 0}, 5, 195, 15, 11), {{10, 0}}})},
+        // A quarter clockwise (bulge -tan 22.5°, as drawings store it): 5 points between.
+        {{{10, 0}, {0, 10}}, {-0.4142}, false, {10, 0}, join({{{10, 0}}, around({10, 10}, 10, -105, -15, 5), {{0, 10}}}),
+         1e-3},
+        // Closed with arcs: the closing segment's arc comes last, after the rotation.
+        {{{0, 0}, {10, 0}}, {1, 1}, true, {10, 0},
+         join({{{10, 0}}, around({5, 0}, 5, 15, 15, 11), {{0, 0}}, around({5, 0}, 5, 195, 15, 11)})},
+        // Repeated vertices once; a repeated vertex's arc is the kept one's; the closing copy dropped.
+        {{{0, 0}, {0, 0}, {10, 0}, {10, 10}, {0, 0}}, {0, 1}, true, {0, 0},
+         join({{{0, 0}}, around({5, 0}, 5, 195, 15, 11), {{10, 0}, {10, 10}}})},
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(testing::Message() << "row " << i);
+        const Row& r = rows[i];
+        const auto nodes = polylineNodes(r.vertices, r.bulges, r.closed, r.click);
+        ASSERT_EQ(nodes.size(), r.nodes.size());
+        for (std::size_t j = 0; j < nodes.size(); ++j) {
+            EXPECT_NEAR(nodes[j].x, r.nodes[j].x, r.tolerance) << j;
+            EXPECT_NEAR(nodes[j].y, r.nodes[j].y, r.tolerance) << j;
+        }
+    }
+    // A circle from its 15° node nearest the click, counterclockwise.
+    const auto circle = circleNodes({5, 5}, 2, {6.8, 6.1});
+    const auto expected = around({5, 5}, 2, 30, 15, 24);
+    ASSERT_EQ(circle.size(), 24u);
+    for (std::size_t j = 0; j < 24; ++j) EXPECT_TRUE(samePoint(circle[j], expected[j])) << j;
+    EXPECT_EQ(planeSide(0, 0, 1), 1);
+    EXPECT_EQ(planeSide(0, 0, -1), -1);
+    EXPECT_EQ(planeSide(0, 0.6, 0.8), std::nullopt);
+}
+
+// P at the node prompt: an outline selected in the drawing is listed, marked and grouped as its
+// nodes picked one by one would be; what cannot be taken is told on the CAD's command line.
+TEST(PickOutline, Table) {
+    const FakeEntity rectangle{.coordinates = {0, 0, 4, 0, 4, 3, 0, 3}};
+    const std::wstring rectangleFrom3 = L"4 3\r\n0 3\r\n0 0\r\n4 0\r\n";
+    const FakeEntity arcOpen{.coordinates = {0, 0, 2, 0}, .closed = false, .bulges = {1}, .normal = {0, 0, -1}};
+    const std::wstring oneNode = L"9 9\r\n";
+    std::vector<Point3> ninetyEight;
+    for (int k = 0; k < 98; ++k) ninetyEight.push_back({double(k), 0, 0});
+    struct Row {
+        std::vector<FakeSelection> selections;
+        std::map<int, std::wstring> keywords = {{1, L"P"}};  // prompt number: the keyword typed
+        std::vector<Point3> picks = {};
+        std::string failMember = ""; int failNth = 1;
+        std::wstring decimals = L"0";
+        std::size_t lines = 0;
+        std::map<std::size_t, std::wstring> line = {};  // some lines of the list
+        std::wstring messages = {};
+        std::vector<std::wstring> told = {};  // Utility.Prompt texts
+        std::wstring deleted = {};
+        int grouped = -1;
+    };
+    const Row rows[] = {
+        {.selections = {{rectangle, {4.2, 3.1}}}, .keywords = {{1, L"p"}}, .line = {{0, rectangleFrom3}}, .grouped = 4},
+        // Mirrored (normal 0,0,-1): world x = -(OCS x), and the half circle turns the other way, through (-1,-1).
+        {.selections = {{arcOpen, {0, 0}}}, .decimals = L"2", .lines = 13, .line = {{0, L"0.00 0.00\r\n"}, {6, L"-1.00 -1.00\r\n"},
+                                                                      {12, L"-2.00 0.00\r\n"}}, .grouped = 13},
+        {.selections = {{{.name = L"AcDbCircle", .center = {0, 0, 0}, .radius = 10}, {0.5, 10.2}}}, .lines = 24,
+         .line = {{0, L"0 10\r\n"}, {6, L"-10 0\r\n"}, {23, L"3 10\r\n"}}, .grouped = 24},
+        {.selections = {{{.name = L"AcDb3dPolyline", .coordinates = {0, 0, 5, 4, 0, 5, 4, 3, 5}, .closed = false}, {4, 3}}},
+         .line = {{0, L"4 3\r\n4 0\r\n0 0\r\n"}}, .grouped = 3},
+        // Refused, told, and the same node prompt again: the pick after it is node 1.
+        {.selections = {{{.name = L"AcDb3dPolyline", .coordinates = {0, 0, 5, 4, 0, 6}, .closed = false}}}, .picks = {{9, 9, 0}},
+         .line = {{0, oneNode}}, .told = {kOutlineNotFlat}, .grouped = 1},
+        {.selections = {{{.coordinates = {0, 0, 4, 0}, .normal = {0, 0.6, 0.8}}}}, .picks = {{9, 9, 0}}, .line = {{0, oneNode}},
+         .told = {kOutlineNotFlat}, .grouped = 1},
+        {.selections = {{{.name = L"AcDbLine"}}}, .picks = {{9, 9, 0}}, .line = {{0, oneNode}}, .told = {kNotAnOutline}, .grouped = 1},
+        {.selections = {{{.name = L"AcDb2dPolyline", .coordinates = {0, 0, 0, 4, 0, 0}, .bulgesRefused = true}}}, .picks = {{9, 9, 0}},
+         .line = {{0, oneNode}}, .told = {kArcsUnreadable}, .grouped = 1},
+        // Esc or a click on nothing, Enter, and the generic failure all lead back to the node prompt.
+        {.selections = {{.failNumber = kEndOfInputEscape}, {.failNumber = kEndOfInputCancel}, {.failNumber = kEndOfInputFail}},
+         .keywords = {{1, L"P"}, {2, L"P"}, {3, L"P"}}, .picks = {{9, 9, 0}}, .line = {{0, oneNode}}, .grouped = 1},
+        {.selections = {{.failNumber = kOther}}, .keywords = {{2, L"P"}}, .picks = {{9, 9, 0}}, .line = {{0, oneNode}},
+         .messages = stop(L"点取第2节点时CAD 已停止响应（0x80010108：x）。节点列表写到第1节点为止。"), .grouped = 1},
+        // The square's first node is the last one picked: 3 more would make 101.
+        {.selections = {{{.coordinates = {97, 0, 97, 5, 90, 5, 90, 0}}, {97, 0}}}, .keywords = {{99, L"P"}}, .picks = ninetyEight, .lines = 98,
+         .told = {outlineTooLongMessage(3, 98)}, .grouped = 98},
+        {.selections = {{{.coordinates = {97, 0, 97, 5, 95, 5}}, {97, 0}}}, .keywords = {{99, L"P"}}, .picks = ninetyEight, .lines = 100,
+         .line = {{98, L"97 5\r\n95 5\r\n"}}, .grouped = 100},
+        // U takes the whole outline back, last mark first; a pick follows.
+        {.selections = {{rectangle, {4, 3}}}, .keywords = {{1, L"P"}, {2, L"U"}}, .picks = {{9, 9, 0}}, .line = {{0, oneNode}},
+         .deleted = L" 5 4 3 2", .grouped = 1},
+        {.selections = {{rectangle, {4, 3}}}, .keywords = {{2, L"P"}, {3, L"U"}}, .picks = {{9, 9, 0}}, .failMember = "deleteEntity", .failNth = 2,
+         .line = {{0, oneNode}}, .messages = stop(L"放弃第4节点时CAD 未能删除其标记（0x80010108：x）。节点列表写到第1节点为止。"),
+         .deleted = L" 6 5", .grouped = 1},
+        // A mark that cannot be made ends the pick; the nodes marked before it are listed and grouped.
+        {.selections = {{rectangle, {4, 3}}}, .failMember = "addPoint", .failNth = 3, .line = {{0, L"4 3\r\n0 3\r\n"}},
+         .messages = stop(L"点取第3节点时CAD 已停止响应（0x80010108：x）。节点列表写到第2节点为止。"), .grouped = 2},
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const Row& r = rows[i];
+        SCOPED_TRACE(testing::Message() << "row " << i);
+        FakeCad cad(r.picks, r.failMember, r.failNth);
+        cad.keywordsAt = r.keywords;
+        cad.selections = r.selections;
+        PickState state;
+        state.origins.push_back({{0, 0, 0}, L"g"});
+        std::vector<std::wstring> live;
+        const auto o = pickNodes(cad, state, {L"1", [&] { return r.decimals; }, L".",
+                                              [&](const std::wstring& list) { live.push_back(list); }});
+        const std::wstring output = o.outputText.value_or(L"");
+        const auto lines = std::ranges::count(output, L'\n');
+        EXPECT_EQ(std::size_t(lines), r.lines ? r.lines : std::size_t(std::ranges::count(r.line.at(0), L'\n')));
+        for (const auto& [index, text] : r.line) {
+            std::size_t at = 0;
+            for (std::size_t k = 0; k < index; ++k) at = output.find(L'\n', at) + 1;
+            EXPECT_EQ(output.substr(at, text.size()), text) << "from line " << index;
+        }
+        EXPECT_EQ(shown(o), r.messages);
+        // The live box shows a whole outline at once, never part of it.
+        if (r.picks.empty() && r.keywords.size() == 1 && o.messages.empty()) {
+            EXPECT_EQ(live, std::vector<std::wstring>{output});
+        }
+        std::vector<std::wstring> told;
+        std::wstring deleted;
+        int grouped = -1;
+        for (const auto& entry : cad.log) {
+            if (entry.starts_with(L"prompt ")) told.push_back(entry.substr(7));
+            if (entry.starts_with(L"deleteEntity")) deleted += entry.substr(12);
+            if (entry.starts_with(L"appendItems ")) grouped = int(std::ranges::count(entry, L' ')) - 1;
+            if (entry.starts_with(L"getEntity ")) {
+                EXPECT_EQ(entry, std::wstring(L"getEntity ") + kOutlinePrompt);
+            }
+            if (entry.starts_with(L"initializeUserInput ")) {
+                EXPECT_EQ(entry, L"initializeUserInput 0 U P");
+            }
+        }
+        EXPECT_EQ(told, r.told);
+        EXPECT_EQ(deleted, r.deleted);
+        EXPECT_EQ(grouped, r.grouped);
+    }
+}
+
+// Every origin initialised is kept: a pick uses the newest whose group the active drawing has.
+TEST(PickOutline, NewestOriginOfTheActiveDrawing) {
+    FakeCad cad({{30, 30, 0}});
+    cad.drawingGroups = {L"a", L"b"};
+    PickState state;
+    for (const auto& [at, name] : {std::pair{0.0, L"a"}, {10.0, L"b"}, {20.0, L"c"}}) state.origins.push_back({{at, at, 0}, name});
+    const auto o = pickNodes(cad, state, {L"1", [] { return std::wstring(L"0"); }, L".", {}});
+    EXPECT_EQ(o.outputText, L"20 20\r\n");
+    std::vector<std::wstring> asked;
+    for (const auto& entry : cad.log)
+        if (entry.starts_with(L"findGroup ")) asked.push_back(entry);
+    EXPECT_EQ(asked, (std::vector<std::wstring>{L"findGroup c", L"findGroup b"}));
 }
 
 }  // namespace

@@ -278,8 +278,16 @@ TEST(CadWorker, RunsCommandsOnItsOwnThreadAndReportsEachOutcome) {
         CadResult<std::wstring> getInput() override { return CadError{}; }
         CadStatus deleteEntity(const EntityRef&) override { return cadOk(); }
         CadResult<std::optional<GroupRef>> findGroup(std::wstring_view) override { return CadError{}; }
-        CadResult<EntityRef> addPoint(double, double, double) override { return CadError{}; }
-        CadStatus setColor(const EntityRef&, std::int16_t) override { return cadOk(); }
+        CadResult<Selection> getEntity(std::wstring_view) override { return CadError{}; }
+        CadStatus prompt(std::wstring_view) override { return cadOk(); }
+        Marks addPoints(std::span<const Point2>, std::int16_t) override { return {{}, CadError{}}; }
+        CadResult<std::wstring> objectName(const EntityRef&) override { return CadError{}; }
+        CadResult<std::vector<double>> coordinates(const EntityRef&) override { return CadError{}; }
+        CadResult<bool> closed(const EntityRef&) override { return CadError{}; }
+        CadResult<double> bulge(const EntityRef&, int) override { return CadError{}; }
+        CadResult<Point3> normal(const EntityRef&) override { return CadError{}; }
+        CadResult<Point3> center(const EntityRef&) override { return CadError{}; }
+        CadResult<double> radius(const EntityRef&) override { return CadError{}; }
         CadStatus setVariable(std::wstring_view, std::int16_t) override { return cadOk(); }
         CadResult<GroupRef> addGroup(std::wstring_view) override { return CadError{}; }
         CadStatus appendItems(const GroupRef&, std::span<const EntityRef>) override { return cadOk(); }
@@ -300,14 +308,14 @@ TEST(CadWorker, RunsCommandsOnItsOwnThreadAndReportsEachOutcome) {
         const CommandOutcome first = outcomeOf([&](CadLink&, PickState& state) {
             APTTYPE type{};
             APTTYPEQUALIFIER qualifier{};
-            state.origin = {1, 2, 0};
+            state.origins.push_back({{1, 2, 0}, L"g"});
             const bool sta = SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && type == APTTYPE_STA;
             return CommandOutcome{GetCurrentThreadId() != self && sta ? L"apart" : L"same", {}, true};
         });
         EXPECT_EQ(first.outputText, L"apart");
         EXPECT_TRUE(first.enablePickNodes);
         const CommandOutcome second = outcomeOf([](CadLink&, PickState& state) -> CommandOutcome {
-            if (state.origin[1] == 2) throw std::bad_alloc();  // the state is kept between commands
+            if (state.origins.size() == 1) throw std::bad_alloc();  // the state is kept between commands
             return {};
         });
         ASSERT_EQ(second.messages.size(), 1u);

@@ -28,7 +28,7 @@ NO_ORIGIN = ("提示", "当前图形中没有初始化的原点，请先在本�
 
 
 def prompts(*ks):
-    return [f"点取第{k}节点(右键或回车结束) [放弃(U)] " for k in ks]
+    return [f"点取第{k}节点(右键或回车结束) [放弃(U)/轮廓(P)] " for k in ks]
 
 
 def fmt(box, *values):
@@ -56,18 +56,34 @@ def row(name, answers, play, shown, boxes=(), config=(), facts={}, recovery=None
     return types.SimpleNamespace(**locals())
 
 
-def pointer(name, at, vertices):
-    # Real clicks on the drawing of a stand-in a person started: the origin, then the nodes.
+def pointer(name, at, vertices, outlines=()):
+    # Real clicks on the drawing of a stand-in a person started: the origin, then the nodes; with outlines, P typed
+    # at the node prompt and a click on each outline instead.
     (x0, y0), *nodes = vertices
-    clicks = [s for x, y in nodes for s in (at(x, y), "sleep:1000")]
+    clicks = [s for x, y in nodes for s in (at(x, y), "sleep:1000")] if not outlines else \
+        [s for x, y in outlines for s in ("key:p", "key:enter", "sleep:1000", at(x, y), "sleep:1500")]
     # A last pick on the origin's vertex, taken back by typing U + Enter at the CAD's command line.
     return ["click:initialise", "sleep:2000", at(x0, y0), "wait:30", "click:pickNodes", "sleep:2000", *clicks,
             at(x0, y0), "sleep:1000", "key:u", "key:enter", "sleep:1000", "key:enter", "wait:30", "snapshot:pick",
             f"screenshot:{OUT}/{name}.png"]
 
 
-T_SECTION = os.path.join(os.path.dirname(os.path.abspath(__file__)), "t_section.dxf")
+HERE = os.path.dirname(os.path.abspath(__file__))
+T_SECTION, HOLLOW_SLAB = os.path.join(HERE, "t_section.dxf"), os.path.join(HERE, "hollow_slab.dxf")
 BUILT_IN = [(2700, 0), (2700, 0), (9300, 0), (5800, 1450), (2200, 1550)]  # the built-in section's picks
+# Its three closed outlines, each from the vertex clicked near (on the soffit, on each cell's bottom slab), in
+# the order the list takes them; a click on each, and the list relative to the origin (2700, 0).
+SECTION_OUTLINES = [[(2700, 0), (2200, 1550), (0, 1800), (0, 2000), (12000, 2000), (12000, 1800), (9800, 1550),
+                     (9300, 0)],
+                    [(3100, 220), (5500, 220), (5800, 520), (5800, 1450), (5500, 1750), (2900, 1750), (2650, 1600)],
+                    [(8900, 220), (6500, 220), (6200, 520), (6200, 1450), (6500, 1750), (9100, 1750), (9350, 1600)]]
+SECTION_CLICKS = [(2750, 0), (3150, 220), (8850, 220)]
+SECTION_NODES = [p for outline in SECTION_OUTLINES for p in outline]
+SECTION_LIST = lines(*(f"{x - 2700} {y}" for x, y in SECTION_NODES))
+# Nodes of the hollow slab's row by their place in the list: vertices and the middle of each arc (the first void's
+# two arcs, the mirrored void's two, which turn the other way in its own coordinates).
+SLAB_SPOTS = {0: [220, 220], 1: [220, 380], 7: [140, 460], 13: [60, 380], 20: [140, 140], 26: [780, 220],
+              33: [860, 460], 39: [940, 380], 46: [860, 140]}
 DRAWING = os.environ.get("PONTIRO_DRAWING")  # ./run DRAWING.dxf: the real-pointer row on that drawing
 COMPATIBLE = "Compatible.Application"
 
@@ -109,12 +125,6 @@ ROWS = [
         {"live": (lines("1 1", "2 2"), True), "done": (lines("1 1", "4 4", "5 5"), True)},
         facts={"prompts": [ORIGIN] + prompts(1, 2, 3, 4, 3, 2, 3, 4), "deleted": [3, 2], "appended": [[0], [1, 4, 5]],
                "readonly": {"live": True, "done": False}}),
-    # The origin belongs to drawing 1: refused in drawing 2 before any prompt, accepted after switching back.
-    row("second-drawing", ["point 0 0", "point 1 1", "enter"],
-        "init cadswitch:2 pick snapshot:refused cadswitch:1 pick snapshot:picked",
-        {"refused": ("", True), "picked": (lines("1 1"), True)},
-        [NO_ORIGIN], [f"second_drawing = {winpath(T_SECTION)}"],
-        {"drawings": ["t_section.dxf", "section.dxf"], "failed": ["Groups.Item 0x80210109"], "appended": [[0], [1]]}),
     # The CAD the user has open: attached to, not a new one created (each creation starts its own CAD), and
     # brought to the front by the tool, which was in front before.
     row("attach-first", ["point 0 0 delay=2000", "point 1 1", "enter"],
@@ -124,6 +134,33 @@ ROWS = [
     row("hundred-nodes", run_pick((0, 0), HUNDRED), "init pick snapshot:pick",
         {"pick": ("".join(f"{x} {y}\r\n" for x, y in HUNDRED), True)},
         facts={"prompts": [ORIGIN] + prompts(*range(1, 101)), "grouped": [1, 100]}),
+    # The built-in section picked vertex by vertex, then by its three outlines: the same marks and the same list.
+    row("outlines-built-in", ["point 2700 0", *(f"point {x} {y}" for x, y in SECTION_NODES), "enter",
+                              *(s for x, y in SECTION_CLICKS for s in ("keyword P", f"entity {x} {y}")), "enter"],
+        "init pick snapshot:single pick snapshot:outlines",
+        {"single": (SECTION_LIST, True), "outlines": (SECTION_LIST, True)},
+        facts={"grouped": [1, 22, 22], "marks": [[x, y, 0] for x, y in [(2700, 0), *SECTION_NODES, *SECTION_NODES]],
+               "selected": [["entity", "AcDbPolyline"]] * 3, "told": []}),
+    # A hollow slab: two voids with half-circle ends (one stored mirrored, extrusion 0,0,-1) and a round one taken
+    # back with U; its centre line is refused on the CAD's command line and a click on nothing goes back.
+    row("hollow-slab", ["point 0 0", "keyword P", "entity 220 230", "keyword P", "entity 460 300", "keyword U",
+                        "keyword P", "entity 780 230", "keyword P", "entity 500 300", "keyword P", "entity 300 100",
+                        "enter"],
+        f"init pick snapshot:pick screenshot:{OUT}/hollow-slab.png", {"pick": (re.compile(r"(-?\d+ -?\d+\r\n){52}"), True)},
+        config=[f"drawing = {winpath(HOLLOW_SLAB)}"],
+        facts={"told": ["所选对象不是多段线或圆。"], "deleted": list(range(50, 26, -1)),
+               "appended": [[0], list(range(1, 27)) + list(range(51, 77))],
+               "selected": [["entity", "AcDbPolyline"], ["entity", "AcDbCircle"], ["entity", "AcDbPolyline"],
+                            ["entity", "AcDbLine"], ["miss", None]],
+               "nodes": SLAB_SPOTS}),
+    # Every origin belongs to its drawing: none in drawing 2 is refused before any prompt; with an origin in each,
+    # picking in either measures from its own without initialising again.
+    row("two-drawings", ["point 0 0", "point 100 100", "point 1 1", "enter", "point 101 102", "enter"],
+        "init cadswitch:2 pick snapshot:refused init cadswitch:1 pick snapshot:first cadswitch:2 pick snapshot:second",
+        {"refused": ("", True), "first": (lines("1 1"), True), "second": (lines("1 2"), True)}, [NO_ORIGIN],
+        [f"second_drawing = {winpath(T_SECTION)}"],
+        {"drawings": ["t_section.dxf", "section.dxf", "t_section.dxf"], "into": [0, 1, 0, 1],
+         "failed": ["Groups.Item 0x80210109"] * 2}),
     row("origin-cancelled", ["esc", "enter", "point 1 1", "point 2 2", "enter", "point 3 3", "point 4 4", "enter"],
         "init snapshot:esc init snapshot:enter init pick snapshot:first init snapshot:second pick snapshot:after",
         {"esc": ("", False), "enter": ("", False), "first": (lines("1 1"), True), "second": ("", True),
@@ -134,12 +171,15 @@ ROWS = [
         {"scale": ("", True), "decimals": (lines("1.250000000000000 2.000000000000000"), True)},
         [("提示", "缩放因子不是有效的数值。"), ("提示", "小数位数超出范围，节点已按 15 位小数写出。")],
         facts={"prompts": [ORIGIN] + prompts(1, 2)}),
-    row("real-pointer", None, pointer,
-        None if DRAWING else {"pick": (lines("0 0", "6600 0", "3100 1450", "-500 1550"), True)},
-        facts={"starts": [False], "deleted": [5]}, long=True, drawing=DRAWING),
-    # The first five vertices of a T section drawn as one closed LWPOLYLINE.
-    row("real-pointer-dxf", None, pointer, {"pick": (lines("2400 0", "2400 -200", "1400 -200", "1400 -1200"), True)},
-        facts={"starts": [False], "deleted": [5]}, drawing=T_SECTION),
+    # The built-in section by its three outlines (./run's demo); on a DXF of the person's own, four vertices.
+    row("real-pointer", None, pointer if DRAWING else lambda *a: pointer(*a, outlines=SECTION_CLICKS),
+        None if DRAWING else {"pick": (SECTION_LIST, True)},
+        facts={"starts": [False], "deleted": [5 if DRAWING else 23]}, long=True, drawing=DRAWING),
+    # A T section drawn as one closed LWPOLYLINE: P typed, the outline clicked near its second vertex.
+    row("real-pointer-dxf", None, lambda *a: pointer(*a, outlines=[(2400, 1150)]),
+        {"pick": (lines("2400 0", "2400 -200", "1400 -200", "1400 -1200", "1000 -1200", "1000 -200", "0 -200", "0 0"),
+                  True)}, facts={"starts": [False], "deleted": [9], "selected": [["entity", "AcDbPolyline"]]},
+        drawing=T_SECTION),
     # A compatible CAD: the stand-in answers to another class name only, given on the command line or in
     # pontiro.ini beside the tool; the command line wins, and a name nobody registered gets the usual boxes.
     row("compatible-cad-option", ONE, FAULT_RUN, picked("1 1"), facts={"starts": [True]},
@@ -224,6 +264,8 @@ def shapes(calls):
     wrong = {"base point given": [c for c in of(calls, "GetPoint") if c["args"][0]["vt"] != 10],
              "colour not 16-bit": [c for c in of(calls, "Color") if c["flags"] == "put" and c["args"][0]["vt"] != 2],
              "point by value": [c for c in of(calls, "AddPoint") if not c["args"][0]["type"].startswith("BYREF")],
+             "selection not by reference": [c for c in of(calls, "GetEntity") if [a["type"] for a in c["args"][:2]] !=
+                                            ["BYREF|DISPATCH", "BYREF|VARIANT"]],
              "group name": [c for c in of(calls, "Add") if not (c["args"][0]["type"].startswith("BYREF") and
                                                                  re.fullmatch(r"\.0*[1-9]\d{0,6}|0", str(arg(c))))]}
     return sorted(k for k, v in wrong.items() if v)
@@ -251,6 +293,13 @@ FACTS = {
     "drawings": lambda c, e, s: [x.get("name", x.get("error")) for x in e if x["event"] == "switch"],
     "readonly": lambda c, e, s: {label: x["readOnly"] for label, x in s.items()},
     "into": lambda c, e, s: [[arg(g) for g in of(c, "Add")].index(x["self"]["name"]) for x in of(c, "AppendItems")],
+    "told": lambda c, e, s: [arg(x) for x in of(c, "Prompt")],
+    "selected": lambda c, e, s: [[x["end"], x.get("object_name")] for x in e
+                                 if x["event"] == "answer" and x["end"] in ("entity", "miss")],
+    # The marks left in the drawing (after the origin's) at these places of the list.
+    "nodes": lambda c, e, s: {k: [round(v) for v in arg(x)[:2]] for k, x in enumerate(
+        [x for x in of(c, "AddPoint")[1:] if x["result"]["value"]["handle"] not in
+         {d["self"]["handle"] for d in of(c, "Delete")}]) if k in SLAB_SPOTS},
 }
 
 
@@ -360,9 +409,12 @@ class Picking(unittest.TestCase):
                 self.check("driver", (result["alive"], driver_fails), (True, []))
                 snaps = {s["label"]: s for s in result["snapshots"]}
                 if r.shown is not None:
-                    self.check("output box and pick-nodes button at each snapshot",
-                               {label: (s["output"], s["pickEnabled"]) for label, s in snaps.items()},
-                               {**r.shown, **({"recovered": (lines("10 20", "30 40"), True)} if r.recovery else {})})
+                    got = {label: (s["output"], s["pickEnabled"]) for label, s in snaps.items()}
+                    expected = {**r.shown, **({"recovered": (lines("10 20", "30 40"), True)} if r.recovery else {})}
+                    # An expected text may be a pattern (a list whose nodes the facts check).
+                    expected = {k: got[k] if isinstance(v[0], re.Pattern) and k in got and v[0].fullmatch(got[k][0])
+                                and got[k][1] == v[1] else v for k, v in expected.items()}
+                    self.check("output box and pick-nodes button at each snapshot", got, expected)
                 # An expected text may be a pattern (a text of the tool's own wording).
                 got = [seen(m) for m in result["messages"]]
                 got = [e if isinstance(e[1], re.Pattern) and g[0] == e[0] and e[1].fullmatch(g[1]) else g
