@@ -28,6 +28,12 @@ inline constexpr std::int32_t kEndOfInputFail = -2147467259;     // 0x80004005
 inline constexpr std::int32_t kEndOfInputCancel = -2145320928;   // 0x80210020
 inline constexpr std::int32_t kEndOfInputEscape = -2147352567;   // 0x80020009
 
+// A CAD busy with something else: "call rejected" (RPC_E_CALL_REJECTED) or "retry later"
+// (RPC_E_SERVERCALL_RETRYLATER). The dispatch layer retries these for a while.
+inline constexpr bool cadBusy(std::int32_t number) {
+    return number == -2147418111 || number == -2147417846;  // 0x80010001, 0x8001010A
+}
+
 // Either a value or the failure of the call that should have produced it. T may be
 // move-only (a COM value).
 template <class T>

@@ -63,12 +63,19 @@ CadResult<std::wstring> readText(const CadResult<Variant>& result) {
     return std::wstring(value->bstrVal, SysStringLen(value->bstrVal));
 }
 
-CadResult<double> readNumber(const CadResult<Variant>& result) {
+// The result as `type` (a CAD may answer a number or a flag in any numeric type).
+CadResult<Variant> convertedTo(const CadResult<Variant>& result, VARTYPE type) {
     if (!result.ok()) return result.error();
-    Variant number;
-    if (HRESULT hr = VariantChangeType(number.get(), const_cast<VARIANT*>(result.value().get()), 0, VT_R8); FAILED(hr))
+    Variant converted;
+    if (HRESULT hr = VariantChangeType(converted.get(), const_cast<VARIANT*>(result.value().get()), 0, type); FAILED(hr))
         return errorFromHresult(hr);
-    return V_R8(number.get());
+    return converted;
+}
+
+CadResult<double> readNumber(const CadResult<Variant>& result) {
+    CadResult<Variant> number = convertedTo(result, VT_R8);
+    if (!number.ok()) return number.error();
+    return V_R8(number.value().get());
 }
 
 // The top-level window whose title is the caption, else the first whose title begins with it.
@@ -288,12 +295,9 @@ public:
     }
 
     CadResult<bool> closed(const EntityRef& entity) override {
-        CadResult<Variant> result = ids_.callEntity(entity, L"Closed", kGet);
-        if (!result.ok()) return result.error();
-        Variant flag;
-        if (HRESULT hr = VariantChangeType(flag.get(), result.value().get(), 0, VT_BOOL); FAILED(hr))
-            return errorFromHresult(hr);
-        return V_BOOL(flag.get()) != VARIANT_FALSE;
+        CadResult<Variant> flag = convertedTo(ids_.callEntity(entity, L"Closed", kGet), VT_BOOL);
+        if (!flag.ok()) return flag.error();
+        return V_BOOL(flag.value().get()) != VARIANT_FALSE;
     }
 
     CadResult<double> bulge(const EntityRef& entity, int index) override {
@@ -336,9 +340,7 @@ public:
         if (!result.ok()) {
             // Item fails for a name the drawing does not have; a CAD that is gone or still busy
             // has not answered the question.
-            const auto number = static_cast<HRESULT>(result.error().number);
-            if (cadStoppedAnswering(number) || isBusy(number))
-                return result.error();
+            if (cadDidNotAnswer(result.error().number)) return result.error();
             return std::optional<GroupRef>();
         }
         ComPtr<IDispatch> group;

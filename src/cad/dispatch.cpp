@@ -211,7 +211,7 @@ void resetRoundTrips() noexcept {
 }
 
 bool isBusy(HRESULT hr) noexcept {
-    return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER;
+    return cadBusy(static_cast<std::int32_t>(hr));
 }
 
 }  // namespace cad

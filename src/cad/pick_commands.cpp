@@ -162,6 +162,10 @@ bool cadStoppedAnswering(std::int32_t number) {
     }
 }
 
+bool cadDidNotAnswer(std::int32_t number) {
+    return cadStoppedAnswering(number) || cadBusy(number);
+}
+
 std::wstring pickStoppedMessage(int k, const CadError& error) {
     const wchar_t* why = cadStoppedAnswering(error.number) ? L"CAD 已停止响应" : L"CAD 出错";
     return L"点取第" + std::to_wstring(k) + L"节点时" + why + numberAndText(error) + L"。" + listStopsBefore(k);
@@ -240,12 +244,6 @@ CommandOutcome initialiseOrigin(CadLink& cad, PickState& state,
 
 namespace {
 
-// The busy answers the dispatch layer already retried for its whole bound.
-bool cadBusy(std::int32_t number) {
-    const auto n = static_cast<std::uint32_t>(number);
-    return n == 0x80010001 || n == 0x8001010A;  // RPC_E_CALL_REJECTED, RPC_E_SERVERCALL_RETRYLATER
-}
-
 // What one selected entity gives as an outline: its nodes, or why it cannot be taken (told
 // on the CAD's command line), or the CAD's failure to answer.
 struct OutlineRead {
@@ -321,7 +319,7 @@ OutlineRead readOutline(CadLink& cad, const EntityRef& entity, Point2 click) {
         auto bulge = cad.bulge(entity, static_cast<int>(i));
         if (!bulge.ok()) {
             const std::int32_t number = bulge.error().number;
-            if (cadStoppedAnswering(number) || cadBusy(number)) return failed(bulge.error());
+            if (cadDidNotAnswer(number)) return failed(bulge.error());
             return refused(kArcsUnreadable);  // a fitted or splined polyline has none to give
         }
         if (!std::isfinite(bulge.value())) return unusable();
@@ -483,8 +481,10 @@ CommandOutcome pickNodes(CadLink& cad, const PickState& state, const NodeListInp
             outcome.messages.push_back(stopBox(pickStoppedMessage(1, found.error())));
             return outcome;
         }
-        group = std::move(found.value());
-        origin = &*it;
+        if (found.value()) {
+            group = std::move(found.value());
+            origin = &*it;
+        }
     }
     if (!group) {
         outcome.messages.push_back(noticeBox(kNoOriginInDrawing));

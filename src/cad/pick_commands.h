@@ -71,6 +71,8 @@ std::wstring takeBackFailedMessage(int k, int stepStart, const CadError& error);
 
 // Failure numbers that mean the CAD process is gone or no longer answers.
 bool cadStoppedAnswering(std::int32_t number);
+// The CAD is gone or still busy: a failure that says nothing of the question asked.
+bool cadDidNotAnswer(std::int32_t number);
 
 // Fresh group names tried when the CAD refuses one (a random name can repeat).
 inline constexpr int kGroupNameTries = 5;

@@ -272,6 +272,59 @@ HRESULT makeDoubleArray(const std::vector<double>& values, VARIANT* out) {
     return S_OK;
 }
 
+HRESULT returnObject(Call& call, IDispatch* object) {
+    if (VARIANT* result = call.result()) {
+        object->AddRef();
+        V_VT(result) = VT_DISPATCH;
+        V_DISPATCH(result) = object;
+    }
+    return S_OK;
+}
+
+HRESULT returnText(Call& call, const std::wstring& text) {
+    if (VARIANT* result = call.result()) {
+        V_VT(result) = VT_BSTR;
+        V_BSTR(result) = Bstr(text).release();
+    }
+    return S_OK;
+}
+
+HRESULT returnLong(Call& call, long value) {
+    if (VARIANT* result = call.result()) {
+        V_VT(result) = VT_I4;
+        V_I4(result) = value;
+    }
+    return S_OK;
+}
+
+HRESULT returnDouble(Call& call, double value) {
+    if (VARIANT* result = call.result()) {
+        V_VT(result) = VT_R8;
+        V_R8(result) = value;
+    }
+    return S_OK;
+}
+
+HRESULT returnBool(Call& call, bool value) {
+    if (VARIANT* result = call.result()) {
+        V_VT(result) = VT_BOOL;
+        V_BOOL(result) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    }
+    return S_OK;
+}
+
+HRESULT returnDoubles(Call& call, const std::vector<double>& values) {
+    return call.result() ? makeDoubleArray(values, call.result()) : S_OK;
+}
+
+std::optional<long> readInteger(const VARIANT& v) {
+    const VARTYPE vt = V_VT(&v) & ~VT_BYREF;
+    if (vt != VT_I2 && vt != VT_I4 && vt != VT_UI1) return std::nullopt;
+    Variant copy;
+    if (FAILED(VariantChangeType(copy.get(), const_cast<VARIANT*>(&v), 0, VT_I4))) return std::nullopt;
+    return V_I4(copy.get());
+}
+
 std::wstring hexHandle(std::uint64_t handle) {
     wchar_t buffer[24];
     std::swprintf(buffer, 24, L"%llX", static_cast<unsigned long long>(handle));

@@ -113,5 +113,15 @@ std::optional<std::vector<double>> readPoint(const VARIANT& v);
 std::wstring hexHandle(std::uint64_t handle);
 // Text from VT_BSTR or VT_BSTR|VT_BYREF.
 std::optional<std::wstring> readText(const VARIANT& v);
+// A whole number from an integer VARIANT (a script's literal arrives as VT_I2 or VT_I4).
+std::optional<long> readInteger(const VARIANT& v);
+
+// A member's result, when the caller asked for one.
+HRESULT returnObject(Call& call, IDispatch* object);  // AddRefs
+HRESULT returnText(Call& call, const std::wstring& text);
+HRESULT returnLong(Call& call, long value);
+HRESULT returnDouble(Call& call, double value);
+HRESULT returnBool(Call& call, bool value);
+HRESULT returnDoubles(Call& call, const std::vector<double>& values);  // VT_ARRAY|VT_R8
 
 }  // namespace standin

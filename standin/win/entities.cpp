@@ -24,27 +24,7 @@ constexpr std::array kCircleMembers = {kNameMember, kHandleMember, MemberName{L"
 constexpr std::array kLineMembers = {kNameMember, kHandleMember, MemberName{L"StartPoint", kStartPoint},
                                      MemberName{L"EndPoint", kEndPoint}};
 
-HRESULT returnDoubles(Call& call, const std::vector<double>& values) {
-    return call.result() ? makeDoubleArray(values, call.result()) : S_OK;
-}
-
 HRESULT returnPoint(Call& call, Vec3 p) { return returnDoubles(call, {p.x, p.y, p.z}); }
-
-HRESULT returnDouble(Call& call, double value) {
-    if (VARIANT* result = call.result()) {
-        V_VT(result) = VT_R8;
-        V_R8(result) = value;
-    }
-    return S_OK;
-}
-
-HRESULT returnBool(Call& call, bool value) {
-    if (VARIANT* result = call.result()) {
-        V_VT(result) = VT_BOOL;
-        V_BOOL(result) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    }
-    return S_OK;
-}
 
 // Coordinates as the CAD gives them: x, y pairs for a lightweight polyline, triples otherwise.
 HRESULT returnCoordinates(Call& call, const Polyline& p) {
@@ -59,13 +39,11 @@ HRESULT returnCoordinates(Call& call, const Polyline& p) {
 
 HRESULT getBulge(Call& call, const Polyline& p) {
     if (call.count() != 1) return DISP_E_BADPARAMCOUNT;
-    VARTYPE vt = V_VT(&call.arg(0)) & ~VT_BYREF;
-    if (vt != VT_I2 && vt != VT_I4 && vt != VT_UI1) return call.badArgument(0);
-    Variant index;
-    if (FAILED(VariantChangeType(index.get(), const_cast<VARIANT*>(&call.arg(0)), 0, VT_I4))) return call.badArgument(0);
+    const auto index = readInteger(call.arg(0));
+    if (!index) return call.badArgument(0);
     // The CAD keeps no bulges a client could read for a fitted polyline.
     if (p.fitted) return call.fail(E_FAIL, L"GetBulge is not available for a curve-fit or spline-fit polyline");
-    const long i = V_I4(index.get());
+    const long i = *index;
     if (i < 0 || i >= static_cast<long>(p.bulges.size()))
         return call.fail(E_INVALIDARG, L"Invalid argument: vertex index out of range");
     return returnDouble(call, p.bulges[static_cast<size_t>(i)]);
@@ -163,14 +141,8 @@ std::string DrawingEntity::describe() const {
 }
 
 HRESULT DrawingEntity::invokeCommon(DISPID id, Call& call) {
-    if (call.isPut()) return DISP_E_MEMBERNOTFOUND;
-    VARIANT* result = call.result();
-    if (id != kObjectName && id != kHandle) return DISP_E_MEMBERNOTFOUND;
-    if (!result) return S_OK;
-    Bstr text(id == kHandle ? hexHandle(entity().handle) : widen(objectNameOf(entity())));
-    V_VT(result) = VT_BSTR;
-    V_BSTR(result) = text.release();
-    return S_OK;
+    if (call.isPut() || (id != kObjectName && id != kHandle)) return DISP_E_MEMBERNOTFOUND;
+    return returnText(call, id == kHandle ? hexHandle(entity().handle) : widen(objectNameOf(entity())));
 }
 
 ComPtr<DrawingEntity> makeEntityObject(Document* owner, size_t index) {

@@ -19,40 +19,6 @@ void redraw() {
     if (CadWindow* window = session().window()) window->redrawSoon();
 }
 
-HRESULT returnObject(Call& call, IDispatch* object) {
-    if (VARIANT* result = call.result()) {
-        object->AddRef();
-        V_VT(result) = VT_DISPATCH;
-        V_DISPATCH(result) = object;
-    }
-    return S_OK;
-}
-
-HRESULT returnText(Call& call, const std::wstring& text) {
-    if (VARIANT* result = call.result()) {
-        V_VT(result) = VT_BSTR;
-        V_BSTR(result) = Bstr(text).release();
-    }
-    return S_OK;
-}
-
-HRESULT returnLong(Call& call, long value) {
-    if (VARIANT* result = call.result()) {
-        V_VT(result) = VT_I4;
-        V_I4(result) = value;
-    }
-    return S_OK;
-}
-
-// A whole number from an integer VARIANT (a script's literal arrives as VT_I2 or VT_I4).
-std::optional<long> readInteger(const VARIANT& v) {
-    const VARTYPE vt = V_VT(&v) & ~VT_BYREF;
-    if (vt != VT_I2 && vt != VT_I4 && vt != VT_UI1) return std::nullopt;
-    Variant copy;
-    if (FAILED(VariantChangeType(copy.get(), const_cast<VARIANT*>(&v), 0, VT_I4))) return std::nullopt;
-    return V_I4(copy.get());
-}
-
 // The entities of an AppendItems argument: VT_ARRAY of VT_DISPATCH or of VARIANTs holding
 // VT_DISPATCH, by value or by reference. Empty with `why` set when the shape is wrong.
 std::optional<std::vector<ComPtr<IDispatch>>> readObjectArray(const VARIANT& v, std::wstring& why) {
@@ -134,11 +100,7 @@ HRESULT Application::invokeMember(DISPID id, Call& call) {
             if (window) window->setVisible(V_BOOL(flag.get()) != VARIANT_FALSE);
             return S_OK;
         }
-        if (VARIANT* result = call.result()) {
-            V_VT(result) = VT_BOOL;
-            V_BOOL(result) = (window && window->visible()) ? VARIANT_TRUE : VARIANT_FALSE;
-        }
-        return S_OK;
+        return returnBool(call, window && window->visible());
     case kAppActiveDocument:
         if (call.isPut()) return DISP_E_MEMBERNOTFOUND;
         if (Document* document = session().activeDocument()) return returnObject(call, document);
@@ -289,13 +251,9 @@ HRESULT Utility::invokeMember(DISPID id, Call& call) {
         // the stand-in acts on.
         if (call.count() < 1 || call.count() > 2) return DISP_E_BADPARAMCOUNT;
         if (!readInteger(call.arg(0))) return call.fail(kErrInvalidArgument, L"Invalid argument: input bits");
-        std::wstring list;
-        if (!call.omitted(1)) {
-            const auto text = readText(call.arg(1));
-            if (!text) return call.fail(kErrInvalidArgument, L"Invalid argument: keyword list");
-            list = *text;
-        }
-        keywords_ = parseKeywords(list);
+        const auto list = promptText(call, 1);
+        if (!list) return call.fail(kErrInvalidArgument, L"Invalid argument: keyword list");
+        keywords_ = parseKeywords(*list);
         return S_OK;
     }
     case kUtilGetInput:
@@ -313,27 +271,29 @@ HRESULT Utility::getPoint(Call& call) {
         base = readPoint(call.arg(0));
         if (!base) return call.fail(kErrInvalidArgument, L"Invalid argument: base point");
     }
-    std::wstring prompt;
-    if (!call.omitted(1)) {
-        const auto text = readText(call.arg(1));
-        if (!text) return call.fail(kErrInvalidArgument, L"Invalid argument: prompt");
-        prompt = *text;
-    }
+    const auto prompt = promptText(call, 1);
+    if (!prompt) return call.fail(kErrInvalidArgument, L"Invalid argument: prompt");
     CadWindow* window = session().window();
     // A prompt is already waiting (another client's): the CAD is busy.
     if (!window || window->promptActive()) return RPC_E_CALL_REJECTED;
     // Keywords hold for one prompt, as the CAD's do.
-    const PromptOutcome outcome = window->runPrompt(prompt, base, std::exchange(keywords_, {}), PromptKind::Point);
+    const PromptOutcome outcome = window->runPrompt(*prompt, base, std::exchange(keywords_, {}), PromptKind::Point);
     session().runScriptSwitches();
+    if (outcome.end == PromptEnd::Point) return returnDoubles(call, {outcome.x, outcome.y, outcome.z});
+    return endedWithoutAnswer(call, outcome);
+}
+
+std::optional<std::wstring> Utility::promptText(const Call& call, UINT i) {
+    return call.omitted(i) ? std::optional<std::wstring>(L"") : readText(call.arg(i));
+}
+
+HRESULT Utility::endedWithoutAnswer(Call& call, const PromptOutcome& outcome) {
     switch (outcome.end) {
-    case PromptEnd::Point:
-        return call.result() ? makeDoubleArray({outcome.x, outcome.y, outcome.z}, call.result()) : S_OK;
     case PromptEnd::Enter:
         lastInput_ = outcome.keyword;
         return call.fail(kErrUserInput, L"User input is a keyword");
     case PromptEnd::Escape:
         return call.fail(static_cast<HRESULT>(session().config().escScode), L"Canceled by the user");
-    case PromptEnd::Closed:
     default:
         return call.fail(kErrWindowClosed, L"The CAD window was closed");
     }
@@ -348,15 +308,11 @@ HRESULT Utility::getEntity(Call& call) {
     if (!(V_VT(&object) == (VT_BYREF | VT_DISPATCH) || V_VT(&object) == (VT_BYREF | VT_VARIANT)) || !V_BYREF(&object))
         return call.badArgument(0);
     if (V_VT(&point) != (VT_BYREF | VT_VARIANT) || !V_VARIANTREF(&point)) return call.badArgument(1);
-    std::wstring prompt;
-    if (!call.omitted(2)) {
-        const auto text = readText(call.arg(2));
-        if (!text) return call.fail(kErrInvalidArgument, L"Invalid argument: prompt");
-        prompt = *text;
-    }
+    const auto prompt = promptText(call, 2);
+    if (!prompt) return call.fail(kErrInvalidArgument, L"Invalid argument: prompt");
     CadWindow* window = session().window();
     if (!window || window->promptActive()) return RPC_E_CALL_REJECTED;
-    const PromptOutcome outcome = window->runPrompt(prompt, std::nullopt, std::exchange(keywords_, {}), PromptKind::Entity);
+    const PromptOutcome outcome = window->runPrompt(*prompt, std::nullopt, std::exchange(keywords_, {}), PromptKind::Entity);
     session().runScriptSwitches();
     switch (outcome.end) {
     case PromptEnd::Entity: {
@@ -379,15 +335,8 @@ HRESULT Utility::getEntity(Call& call) {
     }
     case PromptEnd::Miss:
         return call.fail(DISP_E_EXCEPTION, L"Nothing selected");
-    case PromptEnd::Enter:
-        lastInput_ = outcome.keyword;
-        return call.fail(kErrUserInput, L"User input is a keyword");
-    case PromptEnd::Escape:
-        return call.fail(static_cast<HRESULT>(session().config().escScode), L"Canceled by the user");
-    case PromptEnd::Point:
-    case PromptEnd::Closed:
     default:
-        return call.fail(kErrWindowClosed, L"The CAD window was closed");
+        return endedWithoutAnswer(call, outcome);
     }
 }
 

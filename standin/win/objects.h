@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@ constexpr HRESULT kErrKeyNotFound = static_cast<HRESULT>(0x80210109);  // Groups
 constexpr HRESULT kErrInvalidArgument = E_INVALIDARG;
 
 class Document;
+struct PromptOutcome;
 class DrawingEntity;
 
 class Application final : public DispatchObject {
@@ -97,6 +99,10 @@ protected:
 private:
     HRESULT getPoint(Call& call);
     HRESULT getEntity(Call& call);
+    // Optional text argument i: "" when left out, nothing when it is no text.
+    static std::optional<std::wstring> promptText(const Call& call, UINT i);
+    // A prompt that ended without its answer: Enter or a keyword, Esc, the window gone.
+    HRESULT endedWithoutAnswer(Call& call, const PromptOutcome& outcome);
 
     Document* owner_;
     std::vector<std::wstring> keywords_;  // InitializeUserInput's, for the next prompt only
