@@ -152,7 +152,9 @@ ROWS = [
                "appended": [[0], list(range(1, 27)) + list(range(51, 77))],
                "selected": [["entity", "AcDbPolyline"], ["entity", "AcDbCircle"], ["entity", "AcDbPolyline"],
                             ["entity", "AcDbLine"], ["miss", None]],
-               "nodes": SLAB_SPOTS}),
+               "nodes": SLAB_SPOTS,
+               # The mirrored void answers in its own coordinates, as the CAD stores it.
+               "mirrored": {"Normal": [0, 0, -1], "Coordinates": [-780, 220, -780, 380, -940, 380, -940, 220]}}),
     # Every origin belongs to its drawing: none in drawing 2 is refused before any prompt; with an origin in each,
     # picking in either measures from its own without initialising again.
     row("two-drawings", ["point 0 0", "point 100 100", "point 1 1", "enter", "point 101 102", "enter"],
@@ -294,6 +296,8 @@ FACTS = {
     "readonly": lambda c, e, s: {label: x["readOnly"] for label, x in s.items()},
     "into": lambda c, e, s: [[arg(g) for g in of(c, "Add")].index(x["self"]["name"]) for x in of(c, "AppendItems")],
     "told": lambda c, e, s: [arg(x) for x in of(c, "Prompt")],
+    "mirrored": lambda c, e, s: {x["member"]: x["result"]["value"] for x in c if x.get("self", {}).get("handle") == "2E"
+                                 and x["member"] in ("Normal", "Coordinates")},
     "selected": lambda c, e, s: [[x["end"], x.get("object_name")] for x in e
                                  if x["event"] == "answer" and x["end"] in ("entity", "miss")],
     # The marks left in the drawing (after the origin's) at these places of the list.
